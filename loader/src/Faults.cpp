@@ -1,0 +1,49 @@
+#include "Faults.h"
+
+#include <atomic>
+
+namespace {
+
+struct FaultPoint {
+    std::atomic<int64_t> countdown{0}; // 0: disarmed; n: the nth call fails
+    std::atomic<bool> forever{false};
+    std::atomic<bool> fired{false};
+};
+
+FaultPoint points[static_cast<int>(Fault::Count)];
+
+FaultPoint& Point(Fault fault) {
+    return points[static_cast<int>(fault)];
+}
+
+} // namespace
+
+void ArmFault(Fault fault, uint32_t nth, bool forever) {
+    FaultPoint& p = Point(fault);
+    p.fired = false;
+    p.forever = forever;
+    p.countdown = nth;
+}
+
+void DisarmFaults() {
+    for (FaultPoint& p : points) {
+        p.countdown = 0;
+        p.forever = false;
+        p.fired = false;
+    }
+}
+
+bool FaultFires(Fault fault) {
+    FaultPoint& p = Point(fault);
+    if (p.fired && p.forever) {
+        return true;
+    }
+    if (p.countdown.load(std::memory_order_relaxed) <= 0) {
+        return false;
+    }
+    if (p.countdown.fetch_sub(1) != 1) {
+        return false;
+    }
+    p.fired = true;
+    return true;
+}

@@ -1,0 +1,38 @@
+#include "ThreadContext.h"
+
+#include "Sio.h"
+#include "Trace.h"
+
+ThreadContext::~ThreadContext() {
+    // A host thread that ends while its test-mode log is open would otherwise
+    // lose the buffered tail of the log.
+    if (trace.log != nullptr) {
+        std::fclose(trace.log);
+        trace.log = nullptr;
+    }
+}
+
+ThreadContext& Ctx() {
+    thread_local ThreadContext context;
+    return context;
+}
+
+void ResetLinkState() {
+    ThreadContext& c = Ctx();
+    c.link.bootBaudrate = 0;
+    c.link.workBaudrate = 0;
+    c.link.bootImageKind = 0;
+    c.link.comport = 1;
+    c.link.busmode = 1;
+    c.trace.mask = 0;
+    c.mail.echoPending = 0;
+    c.mail.openBusmode = 0;
+    c.mail.sequence = 0;
+    // A log left open by an unfinished test mode is closed, not leaked with
+    // its unwritten tail.
+    CloseTraceLog();
+    c.trace.logOpen = false;
+    c.trace.rxLineOpen = false;
+    ResetSerialState();
+    c.link.searching = false;
+}

@@ -1,0 +1,95 @@
+// All working state of the library that belongs to one thread. A session
+// worker and a host thread in test mode each own one, so neither sees the
+// other's port, transport or log, and no lock is needed.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// Parameters of one FlashLoader call, in the order the host passes them.
+struct SessionParams {
+    uint16_t comport = 0;
+    uint16_t busmode = 0;
+    uint32_t baudrate = 0;
+    uint16_t targettype = 0;
+    char filename[200] = {};
+    uint16_t sessionid = 0;
+};
+
+// Rates and mode used to open the port; set by the monitor start.
+struct LinkSettings {
+    uint32_t bootBaudrate = 0;
+    uint32_t workBaudrate = 0;
+    uint32_t bootImageKind = 0;
+    uint8_t comport = 0;
+    uint32_t busmode = 0;
+    // Set while ports are being searched: a port that fails to open is then
+    // expected and not reported to the host.
+    bool searching = false;
+};
+
+// What the library has done to the control lines; undone on close.
+enum LineState : uint16_t { LINE_UNTOUCHED = 0, LINE_SET = 1, LINE_CLEARED = 2 };
+enum PortState : uint16_t { PORT_NEVER_OPENED = 0, PORT_OPEN = 1, PORT_CLOSED = 2 };
+
+struct ControlLines {
+    uint16_t dtr = LINE_UNTOUCHED;
+    uint16_t rts = LINE_UNTOUCHED;
+    uint16_t brk = LINE_UNTOUCHED;
+    uint16_t port = PORT_NEVER_OPENED;
+};
+
+// Largest response payload: length 0x10FF less the sequence and reserved bytes.
+constexpr uint32_t kMaxResponsePayload = 0x10FF - 3;
+
+struct MailTransport {
+    uint8_t response[kMaxResponsePayload] = {};
+    uint32_t echoPending = 0;
+    uint8_t sequence = 0;
+    uint32_t openBusmode = 0;
+};
+
+struct TraceState {
+    uint32_t mask = 0;
+    bool printing = false;
+    bool logOpen = false;    // a log file was requested for this thread
+    bool rxLineOpen = false; // an "<RX:" dump line waits for its ">"
+    FILE* log = nullptr;
+    uint32_t ownerThread = 0; // thread that created the log; 0 until then
+};
+
+constexpr int kNoPort = -1;
+
+struct SerialState {
+    int fd = kNoPort;
+    int requestedPriority = 0;
+};
+
+struct Timing {
+    uint32_t traceBase = 0;    // trace time stamps are relative to this tick
+    uint32_t sessionStart = 0; // STOP_PROGRAM_IND reports the time since this tick
+};
+
+struct ThreadContext {
+    ThreadContext() = default;
+    ~ThreadContext();
+    ThreadContext(const ThreadContext&) = delete;
+    ThreadContext& operator=(const ThreadContext&) = delete;
+
+    SessionParams hostBlock; // filled by FlashLoader on the calling thread
+    LinkSettings link;
+    ControlLines lines;
+    MailTransport mail;
+    TraceState trace;
+    SerialState serial;
+    Timing timing;
+    uint16_t sessionId = 0; // copied into every indication record
+    SessionParams session;  // the worker's own copy, read by the programmers
+};
+
+// The calling thread's context, created zero-filled on first use.
+ThreadContext& Ctx();
+
+// Resets the link state at the start of a session or test mode. Control-line
+// states survive: a host may set them before the port opens.
+void ResetLinkState();
