@@ -50,9 +50,12 @@ void ErrorTrace(const char* function, unsigned line, const char* module, uint32_
     FormatLine(message, format, args);
     va_end(args);
 
+    // The whole line is bounded too: a long message cuts off its tail.
     char text[kTraceLineMax + 1];
-    std::snprintf(text, sizeof text, "%s; %s; Line %u in %s; %s", message, function, line, module,
-                  DbgLevelName(level));
+    if (std::snprintf(text, sizeof text, "%s; %s; Line %u in %s; %s", message, function, line,
+                      module, DbgLevelName(level)) < 0) {
+        text[0] = '\0';
+    }
     EmitErrorTrace(text);
 }
 

@@ -31,7 +31,7 @@ static void ULVEX_CALL OnIndication(IndicationRecord* record) {
 }
 
 static int Fail(const char* what) {
-    fprintf(stderr, "c_host: %s\n", what);
+    fprintf(stderr, "c_host: FAILED: %s\n", what);
     return 1;
 }
 
@@ -64,5 +64,11 @@ int main(void) {
         return Fail("session not bracketed by START and STOP with its id");
     }
     puts("c_host: session bracketed");
+
+    /* A null callback is stored and reported on the debug output. */
+    if (SetupCallbackFunction(NULL) != CALLBACK_NULL || ReadCallbackFunction() != NULL) {
+        return Fail("null callback not refused");
+    }
+    puts("c_host: ok");
     return 0;
 }
