@@ -422,18 +422,18 @@ uint32_t ReadHexImage(const char* name, uint8_t keep, uint8_t** buffer, uint32_t
     uint32_t lowest = 0;
     uint32_t end = 0;
     if (ScanHexFile(name, &lowest, &end) != HEX_OK) {
-        return HEX_IMAGE_SCAN_FAILED;
+        return HEX_IMAGE_SCAN_PASS_FAILED;
     }
     // A file without a single data byte has no image to make.
     if (lowest == kNoLowest) {
-        return HEX_IMAGE_SCAN_FAILED;
+        return HEX_IMAGE_SCAN_PASS_FAILED;
     }
     // end > lowest here: the scan refuses data whose end would not fit.
     const uint32_t needed = end - lowest;
     // Checked before anything is allocated, in both modes; it also keeps
     // needed + 3 from wrapping.
     if (needed > kHexImageMaxSize) {
-        return HEX_IMAGE_NO_MEMORY;
+        return HEX_IMAGE_NO_MEMORY_FOR_NEW;
     }
     const uint32_t capacity = needed + kHexImageSpareBytes;
 
@@ -443,7 +443,7 @@ uint32_t ReadHexImage(const char* name, uint8_t keep, uint8_t** buffer, uint32_t
     if (keep == 0) {
         image = static_cast<uint8_t*>(malloc(capacity));
         if (image == nullptr) {
-            return HEX_IMAGE_NO_MEMORY;
+            return HEX_IMAGE_NO_MEMORY_FOR_NEW;
         }
         allocated = true;
     } else if (*buffer != nullptr && *size >= needed) {
@@ -454,7 +454,7 @@ uint32_t ReadHexImage(const char* name, uint8_t keep, uint8_t** buffer, uint32_t
         // whatever size the caller claims for it.
         image = static_cast<uint8_t*>(malloc(capacity));
         if (image == nullptr) {
-            return HEX_IMAGE_NO_MEMORY_TO_GROW;
+            return HEX_IMAGE_NO_MEMORY_TO_GROW_KEPT;
         }
         allocated = true;
         memset(image, 0xFF, capacity);
@@ -468,12 +468,12 @@ uint32_t ReadHexImage(const char* name, uint8_t keep, uint8_t** buffer, uint32_t
         if (allocated) {
             free(image);
         }
-        return HEX_IMAGE_FILL_FAILED;
+        return HEX_IMAGE_FILL_PASS_FAILED;
     }
     *buffer = image;
     *size = imageSize;
     *base = lowest;
-    return HEX_IMAGE_OK;
+    return HEX_IMAGE_READY;
 }
 
 uint32_t HexFieldValue(const char* text, uint8_t digits) {

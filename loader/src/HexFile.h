@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 
+// Image-loader result codes (HEX_IMAGE_*) are those of the public API.
+#include "ulvex.h"
+
 // Parser result codes (ParseHexFile, ScanHexFile); texts via HexFileErrorText.
 enum HexParseResult : uint8_t {
     HEX_OK = 0,
@@ -19,16 +22,7 @@ enum HexParseResult : uint8_t {
     HEX_BUFFER_OVERFLOW = 9,
 };
 
-// Image-loader result codes (ReadHexImage).
-enum HexImageResult : uint32_t {
-    HEX_IMAGE_OK = 0,
-    HEX_IMAGE_NO_MEMORY_TO_GROW = 2,
-    HEX_IMAGE_NO_MEMORY = 3,
-    HEX_IMAGE_FILL_FAILED = 5,
-    HEX_IMAGE_SCAN_FAILED = 6,
-};
-
-// Images larger than this are refused with HEX_IMAGE_NO_MEMORY: no board
+// Images larger than this are refused with HEX_IMAGE_NO_MEMORY_FOR_NEW: no board
 // served here has that much memory, and a stray high address in a file must
 // not make the reader allocate gigabytes.
 constexpr uint32_t kHexImageMaxSize = 256u * 1024u * 1024u;

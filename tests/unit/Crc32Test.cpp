@@ -56,7 +56,7 @@ TEST(Crc32, OddImageIsRoundedUpOverItsSpareByte) {
     uint8_t* buffer = nullptr;
     uint32_t size = 0;
     uint32_t base = 0;
-    ASSERT_EQ(ReadHexImage(path.c_str(), 0, &buffer, &size, &base), HEX_IMAGE_OK);
+    ASSERT_EQ(ReadHexImage(path.c_str(), 0, &buffer, &size, &base), HEX_IMAGE_READY);
     ASSERT_EQ(size, 3u);
     const uint32_t even = (size + 1) & ~1u;
     EXPECT_EQ(CalcCrc32(buffer, even), ZlibCrc({0x01, 0x02, 0x03, 0xFF}));

@@ -145,7 +145,7 @@ TEST_F(HexFileTest, FileLengthKeepsThePosition) {
 
 TEST_F(HexFileTest, ExtendedAddressRecordsPlaceTheData) {
     Image linear;
-    ASSERT_EQ(linear.Read(Write(Linear(0x0040) + Data(0, {1, 2, 3}) + kEnd)), HEX_IMAGE_OK);
+    ASSERT_EQ(linear.Read(Write(Linear(0x0040) + Data(0, {1, 2, 3}) + kEnd)), HEX_IMAGE_READY);
     EXPECT_EQ(linear.base, 0x00400000u);
     EXPECT_EQ(linear.Bytes(), (std::vector<uint8_t>{1, 2, 3}));
 
@@ -154,7 +154,7 @@ TEST_F(HexFileTest, ExtendedAddressRecordsPlaceTheData) {
     Image mixed;
     ASSERT_EQ(mixed.Read(Write(Segment(0x1000) + Data(0xFFFE, {0xA0, 0xA1}) + Data(0x0000, {0xB0}) +
                                Linear(0x0001) + Data(0x0001, {0xC0}) + kEnd)),
-              HEX_IMAGE_OK);
+              HEX_IMAGE_READY);
     EXPECT_EQ(mixed.base, 0x00010000u);
     ASSERT_EQ(mixed.size, 0x10000u);
     EXPECT_EQ(mixed.buffer[0], 0xB0);
@@ -168,7 +168,7 @@ TEST_F(HexFileTest, UnsetBytesAndTheSpareBytesAreErased) {
     Image image;
     ASSERT_EQ(
         image.Read(Write(Data(0x2000, Repeat(0x22, 16)) + Data(0x1000, Repeat(0x11, 16)) + kEnd)),
-        HEX_IMAGE_OK);
+        HEX_IMAGE_READY);
     EXPECT_EQ(image.base, 0x1000u);
     ASSERT_EQ(image.size, 0x1010u);
     const std::vector<uint8_t> bytes = image.Bytes();
@@ -187,7 +187,7 @@ TEST_F(HexFileTest, LayoutCaseAndExtraWhitespaceDoNotMatter) {
     const std::string text = "\n\n   " + lower + "\r\n\t\v\f" + RawRecord(1, 0x13, 0, {0x5A}) +
                              "   " + RawRecord(1, 0x14, 0, {0xA5}) + "\r\n\r\n\n:00000001ff";
     Image image;
-    ASSERT_EQ(image.Read(Write(text)), HEX_IMAGE_OK);
+    ASSERT_EQ(image.Read(Write(text)), HEX_IMAGE_READY);
     EXPECT_EQ(image.base, 0x10u);
     EXPECT_EQ(image.Bytes(), (std::vector<uint8_t>{0xAB, 0xCD, 0xEF, 0x5A, 0xA5}));
 }
@@ -200,13 +200,13 @@ TEST_F(HexFileTest, StartRecordsAndTheEndRecord) {
     Image image;
     ASSERT_EQ(image.Read(Write(Record(0x03, 0, {0x12, 0x34, 0x56, 0x78}) + "\n" + Data(0, {7}) +
                                kEnd + garbage)),
-              HEX_IMAGE_OK);
+              HEX_IMAGE_READY);
     EXPECT_EQ(image.base, 0u);
     EXPECT_EQ(image.Bytes(), std::vector<uint8_t>{7});
 
     // Without an end record the file simply ends.
     Image open;
-    ASSERT_EQ(open.Read(Write(Data(0, {8}))), HEX_IMAGE_OK);
+    ASSERT_EQ(open.Read(Write(Data(0, {8}))), HEX_IMAGE_READY);
     EXPECT_EQ(open.Bytes(), std::vector<uint8_t>{8});
 }
 
@@ -233,7 +233,7 @@ TEST_F(HexFileTest, BadFilesFailTheScanAndLeaveTheCallerVariablesAlone) {
         Image image;
         uint8_t previous[4] = {1, 2, 3, 4};
         image.buffer = previous;
-        EXPECT_EQ(image.Read(path), HEX_IMAGE_SCAN_FAILED);
+        EXPECT_EQ(image.Read(path), HEX_IMAGE_SCAN_PASS_FAILED);
         EXPECT_EQ(image.buffer, previous);
         image.buffer = nullptr;
     }
@@ -241,7 +241,7 @@ TEST_F(HexFileTest, BadFilesFailTheScanAndLeaveTheCallerVariablesAlone) {
     const std::string missing = dir_.file("missing.hex");
     EXPECT_EQ(Scan(missing), HEX_OPEN_INPUT_ERROR);
     Image image;
-    EXPECT_EQ(image.Read(missing), HEX_IMAGE_SCAN_FAILED);
+    EXPECT_EQ(image.Read(missing), HEX_IMAGE_SCAN_PASS_FAILED);
     EXPECT_EQ(image.buffer, nullptr);
 }
 
@@ -249,7 +249,7 @@ TEST_F(HexFileTest, FilesWithoutDataBytesGiveNoImage) {
     for (const std::string& text :
          {std::string(), std::string(" \n\r\n\t"), kEnd, Linear(0x10) + Data(0x20, {}) + kEnd}) {
         Image image;
-        EXPECT_EQ(image.Read(Write(text)), HEX_IMAGE_SCAN_FAILED) << '"' << text << '"';
+        EXPECT_EQ(image.Read(Write(text)), HEX_IMAGE_SCAN_PASS_FAILED) << '"' << text << '"';
         EXPECT_EQ(image.buffer, nullptr);
     }
 }
@@ -257,21 +257,21 @@ TEST_F(HexFileTest, FilesWithoutDataBytesGiveNoImage) {
 TEST_F(HexFileTest, RecordsWithoutDataBytesMoveNoBound) {
     Image image;
     ASSERT_EQ(image.Read(Write(Data(0x8000, {}) + Data(0x100, {0x42}) + Data(0x10, {}) + kEnd)),
-              HEX_IMAGE_OK);
+              HEX_IMAGE_READY);
     EXPECT_EQ(image.base, 0x100u);
     EXPECT_EQ(image.Bytes(), std::vector<uint8_t>{0x42});
 }
 
 TEST_F(HexFileTest, KeptImageGrowsIntoANewBufferThatHoldsTheOldBytes) {
     Image image;
-    ASSERT_EQ(image.Read(Write(Data(0, {1, 2, 3}) + kEnd)), HEX_IMAGE_OK);
+    ASSERT_EQ(image.Read(Write(Data(0, {1, 2, 3}) + kEnd)), HEX_IMAGE_READY);
     uint8_t* const old = image.buffer;
     // The file's bytes go to positions relative to its own lowest address;
     // what it does not set keeps the old bytes.
     ASSERT_EQ(image.Read(Write(Linear(0x0002) + Data(0x10, {0x10}) + Data(0x15, {0x15}) + kEnd,
                                "larger.hex"),
                          1),
-              HEX_IMAGE_OK);
+              HEX_IMAGE_READY);
     ASSERT_NE(image.buffer, old);
     free(old); // the old buffer stays the caller's
     EXPECT_EQ(image.base, 0x00020010u);
@@ -281,11 +281,11 @@ TEST_F(HexFileTest, KeptImageGrowsIntoANewBufferThatHoldsTheOldBytes) {
 
 TEST_F(HexFileTest, KeptImageIsOverwrittenInPlaceWithoutErasing) {
     Image image;
-    ASSERT_EQ(image.Read(Write(Data(0x100, {1, 2, 3, 4, 5, 6, 7, 8}) + kEnd)), HEX_IMAGE_OK);
+    ASSERT_EQ(image.Read(Write(Data(0x100, {1, 2, 3, 4, 5, 6, 7, 8}) + kEnd)), HEX_IMAGE_READY);
     uint8_t* const before = image.buffer;
 
     ASSERT_EQ(image.Read(Write(Data(0x500, {0xEE}) + Data(0x503, {0xDD}) + kEnd, "small.hex"), 1),
-              HEX_IMAGE_OK);
+              HEX_IMAGE_READY);
     EXPECT_EQ(image.buffer, before);
     EXPECT_EQ(image.size, 8u); // the size stays that of the larger buffer
     EXPECT_EQ(image.base, 0x500u);
@@ -294,7 +294,7 @@ TEST_F(HexFileTest, KeptImageIsOverwrittenInPlaceWithoutErasing) {
     // A kept image that does not exist yet is made as a new one.
     Image fresh;
     fresh.size = 100;
-    ASSERT_EQ(fresh.Read(Write(Data(0, {9, 9}) + kEnd, "fresh.hex"), 1), HEX_IMAGE_OK);
+    ASSERT_EQ(fresh.Read(Write(Data(0, {9, 9}) + kEnd, "fresh.hex"), 1), HEX_IMAGE_READY);
     EXPECT_EQ(fresh.size, 2u);
     EXPECT_EQ(fresh.Bytes(), (std::vector<uint8_t>{9, 9}));
 }
@@ -352,7 +352,7 @@ TEST_F(HexFileTest, LongRunsOfCharactersAreCutInto1023CharacterTokens) {
     EXPECT_EQ(lowest, 0x40u);
     EXPECT_EQ(end, 0x42u);
     Image image;
-    ASSERT_EQ(image.Read(fits), HEX_IMAGE_OK);
+    ASSERT_EQ(image.Read(fits), HEX_IMAGE_READY);
     EXPECT_EQ(image.Bytes(), (std::vector<uint8_t>{0xAA, 0xBB}));
 
     // One character more and the second token starts with that character.
@@ -385,7 +385,7 @@ TEST_F(HexFileTest, MalformedRecordsAreSyntaxErrors) {
     }
     // A byte count smaller than the data present is taken as given.
     Image image;
-    ASSERT_EQ(image.Read(Write(RawRecord(1, 0, 0, {7, 8, 9}) + "\n" + kEnd)), HEX_IMAGE_OK);
+    ASSERT_EQ(image.Read(Write(RawRecord(1, 0, 0, {7, 8, 9}) + "\n" + kEnd)), HEX_IMAGE_READY);
     EXPECT_EQ(image.Bytes(), std::vector<uint8_t>{7});
 }
 
@@ -398,7 +398,7 @@ TEST_F(HexFileTest, DataMustEndBelowFourGigabytes) {
     EXPECT_EQ(end, 0xFFFFFFFFu);
     Image image;
     ASSERT_EQ(image.Read(Write(Linear(0xFFFF) + Data(0xFFF0, Repeat(0x5C, 15)) + kEnd)),
-              HEX_IMAGE_OK);
+              HEX_IMAGE_READY);
     EXPECT_EQ(image.size, 15u);
 
     // A byte at 0xFFFFFFFF, or a record that would wrap round to 0.
@@ -406,7 +406,7 @@ TEST_F(HexFileTest, DataMustEndBelowFourGigabytes) {
         SCOPED_TRACE(count);
         const std::string path = Write(Linear(0xFFFF) + Data(0xFFF0, Repeat(0x5C, count)) + kEnd);
         EXPECT_EQ(Scan(path), HEX_BUFFER_SIZE_ERROR);
-        EXPECT_EQ(image.Read(path), HEX_IMAGE_SCAN_FAILED);
+        EXPECT_EQ(image.Read(path), HEX_IMAGE_SCAN_PASS_FAILED);
     }
 }
 
@@ -416,14 +416,14 @@ TEST_F(HexFileTest, HugeSpanIsRefusedBeforeAnyAllocation) {
     const std::string path = Write(Data(0, {1}) + Linear(0x2000) + Data(0, {2}) + kEnd);
     for (uint8_t keep : {0, 1}) {
         Image image;
-        EXPECT_EQ(image.Read(path, keep), HEX_IMAGE_NO_MEMORY);
+        EXPECT_EQ(image.Read(path, keep), HEX_IMAGE_NO_MEMORY_FOR_NEW);
         EXPECT_EQ(image.buffer, nullptr);
         EXPECT_EQ(image.size, 0u);
     }
     // An image of exactly the limit is still made.
     Image largest;
     ASSERT_EQ(largest.Read(Write(Data(0, {1}) + Linear(0x0FFF) + Data(0xFFFF, {2}) + kEnd)),
-              HEX_IMAGE_OK);
+              HEX_IMAGE_READY);
     ASSERT_EQ(largest.size, kHexImageMaxSize);
     EXPECT_EQ(largest.buffer[0], 1);
     EXPECT_EQ(largest.buffer[1], 0xFF);
@@ -431,7 +431,7 @@ TEST_F(HexFileTest, HugeSpanIsRefusedBeforeAnyAllocation) {
     EXPECT_EQ(largest.Spare(), Repeat(0xFF, 3));
     Image beyond;
     EXPECT_EQ(beyond.Read(Write(Data(0, {1}) + Linear(0x1000) + Data(0, {2}) + kEnd)),
-              HEX_IMAGE_NO_MEMORY);
+              HEX_IMAGE_NO_MEMORY_FOR_NEW);
 }
 
 TEST_F(HexFileTest, FillPassNeverWritesOutsideItsCapacity) {

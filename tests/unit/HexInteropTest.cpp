@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -83,7 +84,7 @@ class HexInteropTest : public testing::Test {
         uint8_t* buffer = nullptr;
         uint32_t size = 0;
         uint32_t base = 0;
-        ASSERT_EQ(ReadHexImage(hexPath.c_str(), 0, &buffer, &size, &base), HEX_IMAGE_OK);
+        ASSERT_EQ(ReadHexImage(hexPath.c_str(), 0, &buffer, &size, &base), HEX_IMAGE_READY);
         const std::string image(reinterpret_cast<char*>(buffer), size);
         const std::string spare(reinterpret_cast<char*>(buffer) + size, kHexImageSpareBytes);
         free(buffer);
@@ -108,6 +109,9 @@ struct SrecCase {
     int blockSize;        // data bytes per record
     const char* extended; // a record that must be in the file, or ""
 };
+
+// Keeps test names short in listings: the case prints as its name.
+void PrintTo(const SrecCase& c, std::ostream* os) { *os << c.name; }
 
 class SrecCatFiles : public HexInteropTest, public testing::WithParamInterface<SrecCase> {};
 
