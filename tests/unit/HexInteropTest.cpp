@@ -111,7 +111,9 @@ struct SrecCase {
 };
 
 // Keeps test names short in listings: the case prints as its name.
-void PrintTo(const SrecCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SrecCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SrecCatFiles : public HexInteropTest, public testing::WithParamInterface<SrecCase> {};
 

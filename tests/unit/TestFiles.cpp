@@ -26,7 +26,9 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempDir::file(std::string_view name) const { return path_ + "/" + std::string(name); }
+std::string TempDir::file(std::string_view name) const {
+    return path_ + "/" + std::string(name);
+}
 
 ScopedChdir::ScopedChdir(const std::string& dir) : previous_(std::filesystem::current_path()) {
     std::filesystem::current_path(dir);
@@ -59,7 +61,9 @@ std::string ReadFile(const std::string& path) {
     return content.str();
 }
 
-bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool FileExists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
 
 CommandResult RunCommand(const std::string& command) {
     CommandResult result;
