@@ -128,9 +128,8 @@ TEST_F(FlashLoaderTest, SessionLogHasHeaderAndOneLinePerIndication) {
     ASSERT_TRUE(WaitForFileContent("Session_3.log", std::chrono::seconds(5)));
     std::string log = ReadFile("Session_3.log");
 
-    std::string rule = "+" + std::string(67, '-') + "\n";
-    std::string header = "\n" + rule + "|" + std::string(70, ' ') + "\n" + "|  Ulvex log file \n" +
-                         rule +
+    std::string rule = LogRule();
+    std::string header = LogTitle(70) +
                          "|  Comport        : 4\n"
                          "|  BusMode        : 8002\n"
                          "|  Baudrate       : 57600\n"

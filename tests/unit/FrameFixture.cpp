@@ -129,3 +129,12 @@ bool WaitForFileContent(const std::string& path, std::chrono::milliseconds timeo
     }
     return false;
 }
+
+std::string LogRule() {
+    return "+" + std::string(67, '-') + "\n";
+}
+
+std::string LogTitle(int blanks) {
+    return "\n" + LogRule() + "|" + std::string(blanks, ' ') + "\n" + "|  Ulvex log file \n" +
+           LogRule();
+}

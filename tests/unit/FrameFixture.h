@@ -45,5 +45,10 @@ class FrameTest : public ::testing::Test {
     std::unique_ptr<testfiles::ScopedChdir> chdir_;
 };
 
+// The rule line of the log headers, and their opening lines up to the second
+// rule (the blank line is 70 blanks wide in a session log, 69 in test mode).
+std::string LogRule();
+std::string LogTitle(int blanks);
+
 // Polls for a condition on a file until it holds or the timeout passes.
 bool WaitForFileContent(const std::string& path, std::chrono::milliseconds timeout);

@@ -28,13 +28,10 @@ TEST_F(TestModeTest, BracketRunsOnTheCallingThreadWithItsLog) {
     EXPECT_LT(got[1].long0, 2000u);
 
     std::string log = ReadFile("TestMode_3.log");
-    std::string rule = "+" + std::string(67, '-') + "\n";
-    std::string header = "\n" + rule + "|" + std::string(69, ' ') + "\n" + "|  Ulvex log file \n" +
-                         rule +
-                         "|  Target         : INTERNAL_KOLT_FLASH_TARGET_TYPE\n"
-                         "|  SessionID      : 3\n"
-                         "|  Ulvex Version: V0002.0065\n"
-                         "|  Build date     : ";
+    std::string header = LogTitle(69) + "|  Target         : INTERNAL_KOLT_FLASH_TARGET_TYPE\n"
+                                        "|  SessionID      : 3\n"
+                                        "|  Ulvex Version: V0002.0065\n"
+                                        "|  Build date     : ";
     EXPECT_TRUE(log.starts_with(header)) << log;
     EXPECT_NE(log.find("MAIL->START_PROGRAM_IND"), std::string::npos);
     EXPECT_NE(log.find("MAIL->STOP_PROGRAM_IND         [Time "), std::string::npos);
