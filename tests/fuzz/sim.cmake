@@ -1,0 +1,1 @@
+# vtarget fuzz target: filled in by the board library work.
