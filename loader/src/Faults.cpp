@@ -1,6 +1,8 @@
 #include "Faults.h"
 
 #include <atomic>
+#include <mutex>
+#include <utility>
 
 namespace {
 
@@ -11,6 +13,9 @@ struct FaultPoint {
 };
 
 FaultPoint points[static_cast<int>(Fault::Count)];
+
+std::mutex escapeMutex;
+std::vector<uint32_t> escapeCalls;
 
 FaultPoint& Point(Fault fault) {
     return points[static_cast<int>(fault)];
@@ -46,4 +51,14 @@ bool FaultFires(Fault fault) {
     }
     p.fired = true;
     return true;
+}
+
+void RecordEscapeCall(uint32_t code) {
+    std::lock_guard lock(escapeMutex);
+    escapeCalls.push_back(code);
+}
+
+std::vector<uint32_t> TakeEscapeCalls() {
+    std::lock_guard lock(escapeMutex);
+    return std::exchange(escapeCalls, {});
 }

@@ -5,10 +5,27 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 enum class Fault : uint8_t {
-    ThreadStart, // starting a session worker
-    LogCreate,   // creating a session or test-mode log file
+    ThreadStart,     // starting a session worker
+    LogCreate,       // creating a session or test-mode log file
+    PortOpen,        // opening a serial device
+    PortQueues,      // setting the driver queue sizes
+    PortGetState,    // reading the line settings
+    PortSetState,    // applying the line settings
+    PortBuildState,  // building line settings from a mode text
+    PortSetTimeouts, // applying the read and write time-outs
+    PortGetTimeouts, // reading the time-outs back
+    PortPurge,       // clearing the driver buffers
+    PortClearErrors, // clearing the line error state
+    PortEscape,      // raising or dropping DTR, RTS or BREAK
+    PortWrite,       // writing bytes
+    PortRead,        // reading bytes
+    PortWait,        // waiting for the port to become readable
+    PortClose,       // closing the device
+    ThreadPriority,  // setting the calling thread's priority
+    ProcessPriority, // setting the process priority class
     Count
 };
 
@@ -18,3 +35,9 @@ void DisarmFaults();
 
 // True when this call of the wrapped operation is to fail.
 bool FaultFires(Fault fault);
+
+// Line escape codes the serial driver passed to the platform, oldest first,
+// whether or not the platform carried them out. A pseudo-terminal has no
+// modem lines, so tests see what the library did to the lines here.
+void RecordEscapeCall(uint32_t code);
+std::vector<uint32_t> TakeEscapeCalls();

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "SioPlatform.h"
+
 // Parameters of one FlashLoader call, in the order the host passes them.
 struct SessionParams {
     uint16_t comport = 0;
@@ -41,9 +43,15 @@ struct ControlLines {
 
 // Largest response payload: length 0x10FF less the sequence and reserved bytes.
 constexpr uint32_t kMaxResponsePayload = 0x10FF - 3;
+// Largest frame the PC sends, and so the largest request payload.
+constexpr uint32_t kMaxRequestFrame = 4352;
+constexpr uint32_t kMailOverhead = 7; // start, length, sequence, reserved, checksum
+constexpr uint32_t kMaxRequestPayload = kMaxRequestFrame - kMailOverhead;
 
 struct MailTransport {
     uint8_t response[kMaxResponsePayload] = {};
+    uint32_t responseLength = 0; // payload bytes of the last response
+    uint8_t frame[kMaxRequestFrame] = {};
     uint32_t echoPending = 0;
     uint8_t sequence = 0;
     uint32_t openBusmode = 0;
@@ -58,11 +66,9 @@ struct TraceState {
     uint32_t ownerThread = 0; // thread that created the log; 0 until then
 };
 
-constexpr int kNoPort = -1;
-
 struct SerialState {
-    int fd = kNoPort;
-    int requestedPriority = 0;
+    PortHandle port = kNoPort;
+    int32_t requestedPriority = 0; // last SetHighPriority value; 0 is normal
 };
 
 struct Timing {

@@ -113,6 +113,27 @@ void FrameTest::SetIndicationHook(void (*hook)(const IndicationRecord&)) {
     indicationHook = hook;
 }
 
+void FrameTest::StartTrace(uint32_t mask) {
+    SetTraceMask(mask);
+    OpenTraceLog("thread.log");
+}
+
+std::string FrameTest::TraceText() const {
+    if (Ctx().trace.log != nullptr) {
+        std::fflush(Ctx().trace.log);
+    }
+    return testfiles::ReadFile(dir_->file("thread.log"));
+}
+
+std::string FrameTest::ErrorTraceStarting(const std::string& start) {
+    for (const std::string& line : ErrorTraces()) {
+        if (line.rfind(start, 0) == 0) {
+            return line;
+        }
+    }
+    return {};
+}
+
 std::string FrameTest::SampleHexFile(const std::string& name) const {
     std::string path = dir_->file(name);
     testfiles::WriteFile(path, ":0400000001020304F2\r\n:00000001FF\r\n");

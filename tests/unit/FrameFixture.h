@@ -38,6 +38,14 @@ class FrameTest : public ::testing::Test {
     // Called from inside the callback for every record, before it is stored.
     static void SetIndicationHook(void (*hook)(const IndicationRecord&));
 
+    // Switches the test thread's trace on with the mask, into a log file of
+    // its own; TraceText() returns what the log holds so far.
+    void StartTrace(uint32_t mask);
+    std::string TraceText() const;
+
+    // The first recorded error trace that starts with the text, or "".
+    static std::string ErrorTraceStarting(const std::string& start);
+
     // A small valid HEX file in the test directory.
     std::string SampleHexFile(const std::string& name = "sample.hex") const;
 

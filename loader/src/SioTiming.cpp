@@ -1,0 +1,31 @@
+#include "Sio.h"
+
+#include <chrono>
+#include <thread>
+
+uint32_t TickNow() {
+    using namespace std::chrono;
+    return static_cast<uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+uint32_t TickDeadline(uint32_t ms) {
+    return TickNow() + ms;
+}
+
+// The deadline counts as reached once it lies no more than half the tick
+// range behind now, which stays right across the wrap of the 32-bit counter.
+bool TickReached(uint32_t deadline) {
+    return static_cast<int32_t>(TickNow() - deadline) >= 0;
+}
+
+uint32_t TickRemaining(uint32_t deadline) {
+    const int32_t left = static_cast<int32_t>(deadline - TickNow());
+    return left > 0 ? static_cast<uint32_t>(left) : 0;
+}
+
+void DelayMs(uint32_t ms) {
+    // One sleep for the whole wait; the elapsed time is measured on the
+    // monotonic clock, so a wrap of the tick counter does not matter.
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
