@@ -1,0 +1,87 @@
+// The virtual target board: plays the board side of a serial link on a
+// pseudo-terminal so that the PC tools run without hardware. The board runs
+// its own thread; every member function here may be called from any thread
+// while it runs.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vtarget {
+
+// Seeded, deterministic faults. Line faults (drop, corrupt) hit every byte in
+// either direction, echo included; monitor faults hit the monitor's answers.
+struct FaultOptions {
+    uint64_t seed = 1;
+    double dropRate = 0;           // a byte is lost
+    double corruptRate = 0;        // one bit of a byte flips
+    double nakRate = 0;            // a confirm carries status 0
+    double wrongPrimitiveRate = 0; // an answer carries the next answer code instead
+    int64_t silentAfter = -1;      // answer this many valid mails, then nothing; -1: never
+    int64_t nakEvery = 0;          // every Nth confirm carries status 0; 0: never
+};
+
+struct BoardOptions {
+    std::string linkPath;       // symlink to the slave; empty: no link
+    int targetType = 0;         // 10 and 17 are 8-bit targets (byte-wide PROG data)
+    uint32_t baudRate = 115200; // rate the board expects
+    bool echo = false;          // single-wire bus: every received byte goes back at once
+    bool wireTiming = false;    // bytes take their line time in both directions
+    uint16_t flashManufacturer = 0x0001, flashDevice = 0x2249;
+    uint32_t version = 0x00010000;
+    FaultOptions faults;
+    std::string dumpPath; // Intel HEX of the memory, written by Stop() when not empty
+};
+
+// One valid request frame as the board received it.
+struct ReceivedMail {
+    std::chrono::steady_clock::time_point at; // when its last byte arrived
+    uint8_t sequence = 0;
+    std::vector<uint8_t> payload; // primitive code first
+};
+
+// Test hook, called on the board thread for every valid request. A returned
+// byte string is written raw (no checksum added) instead of the monitor's
+// answer; an empty vector sends nothing; std::nullopt answers normally. The
+// monitor still carries the request out either way, as a real board does
+// whose answer is lost on the line. The hook may call the Board's members.
+using ReplyOverride = std::function<std::optional<std::vector<uint8_t>>(const ReceivedMail&)>;
+
+class Board {
+  public:
+    explicit Board(BoardOptions options);
+    ~Board(); // Stop()
+    Board(const Board&) = delete;
+    Board& operator=(const Board&) = delete;
+
+    // Opens the pseudo-terminal, creates the link and starts the board thread.
+    bool Start(std::string& error);
+    // Idempotent: ends the thread, closes the pseudo-terminal, removes the
+    // link and writes the dump. Memory stays readable afterwards.
+    void Stop();
+
+    const std::string& SlavePath() const; // /dev/pts/N, empty before Start()
+    std::vector<ReceivedMail> Mails() const;
+    size_t MailCount() const;
+    uint64_t BytesReceived() const; // raw bytes read from the PC
+    uint64_t GarbledBytes() const;  // bytes garbled by a baud rate mismatch, both directions
+    uint64_t DroppedFrames() const; // frames the monitor dropped unanswered
+    uint32_t ExpectedBaudRate() const;
+
+    void SetReplyOverride(ReplyOverride hook);
+    std::vector<uint8_t> ReadMemory(uint32_t address, uint32_t count) const;
+    void WriteMemory(uint32_t address, const std::vector<uint8_t>& bytes);
+    // Intel HEX of every page written so far.
+    bool WriteDump(const std::string& path) const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace vtarget

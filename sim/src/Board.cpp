@@ -1,0 +1,141 @@
+#include "BoardLoop.h"
+#include "BoardShared.h"
+#include "HexDump.h"
+#include "Link.h"
+#include "Pty.h"
+#include "RamMemory.h"
+#include "WakeFd.h"
+
+#include <vtarget/Board.h>
+
+#include <mutex>
+#include <thread>
+
+namespace vtarget {
+
+struct Board::Impl {
+    explicit Impl(BoardOptions boardOptions)
+        : options(std::move(boardOptions)),
+          shared(std::make_unique<RamMemory>(), options.baudRate) {}
+
+    bool Launch(std::string& error);
+    void Shutdown();
+
+    BoardOptions options;
+    BoardShared shared;
+    Pty pty;
+    WakeFd wake;
+    std::unique_ptr<BoardLoop> loop;
+    std::thread thread;
+    std::mutex lifecycle; // Start() against Stop()
+    bool started = false;
+    bool stopped = false;
+};
+
+bool Board::Impl::Launch(std::string& error) {
+    if (options.baudRate == 0) {
+        error = "the expected baud rate must not be 0";
+        return false;
+    }
+    if (!wake.Valid()) {
+        error = "cannot create the wake-up eventfd";
+        return false;
+    }
+    if (!pty.Open(options.baudRate, error)) {
+        return false;
+    }
+    if (!options.linkPath.empty() && !CreateLink(options.linkPath, pty.SlavePath(), error)) {
+        pty.Close();
+        return false;
+    }
+    loop = std::make_unique<BoardLoop>(pty.Master(), wake.Fd(), options, shared);
+    thread = std::thread([this] { loop->Run(); });
+    return true;
+}
+
+void Board::Impl::Shutdown() {
+    wake.Signal();
+    thread.join();
+    pty.Close();
+    if (!options.linkPath.empty()) {
+        RemoveLink(options.linkPath, pty.SlavePath());
+    }
+    if (!options.dumpPath.empty()) {
+        shared.WithMemory(
+            [this](const MemoryModel& memory) { return WriteIntelHex(options.dumpPath, memory); });
+    }
+}
+
+Board::Board(BoardOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}
+
+Board::~Board() {
+    Stop();
+}
+
+bool Board::Start(std::string& error) {
+    std::lock_guard lock(impl_->lifecycle);
+    if (impl_->started) {
+        error = "the board was started before";
+        return false;
+    }
+    impl_->started = impl_->Launch(error);
+    return impl_->started;
+}
+
+void Board::Stop() {
+    std::lock_guard lock(impl_->lifecycle);
+    if (!impl_->started || impl_->stopped) {
+        return;
+    }
+    impl_->stopped = true;
+    impl_->Shutdown();
+}
+
+const std::string& Board::SlavePath() const {
+    return impl_->pty.SlavePath();
+}
+
+std::vector<ReceivedMail> Board::Mails() const {
+    return impl_->shared.Mails();
+}
+
+size_t Board::MailCount() const {
+    return impl_->shared.MailCount();
+}
+
+uint64_t Board::BytesReceived() const {
+    return impl_->shared.counters.bytesReceived;
+}
+
+uint64_t Board::GarbledBytes() const {
+    return impl_->shared.counters.garbledBytes;
+}
+
+uint64_t Board::DroppedFrames() const {
+    return impl_->shared.counters.droppedFrames;
+}
+
+uint32_t Board::ExpectedBaudRate() const {
+    return impl_->shared.expectedBaudRate;
+}
+
+void Board::SetReplyOverride(ReplyOverride hook) {
+    impl_->shared.SetReplyOverride(std::move(hook));
+}
+
+std::vector<uint8_t> Board::ReadMemory(uint32_t address, uint32_t count) const {
+    std::vector<uint8_t> bytes(count);
+    impl_->shared.WithMemory([&](const MemoryModel& memory) { memory.Read(address, bytes); });
+    return bytes;
+}
+
+void Board::WriteMemory(uint32_t address, const std::vector<uint8_t>& bytes) {
+    impl_->shared.WithMemory([&](MemoryModel& memory) { memory.Write(address, bytes); });
+}
+
+bool Board::WriteDump(const std::string& path) const {
+    return impl_->shared.WithMemory(
+        [&](const MemoryModel& memory) { return WriteIntelHex(path, memory); });
+}
+
+} // namespace vtarget

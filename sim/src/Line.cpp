@@ -1,0 +1,147 @@
+#include "Line.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <poll.h>
+#include <unistd.h>
+
+namespace vtarget {
+
+namespace {
+
+// A UART samples each bit in its middle: over ten bits it tolerates about
+// half a bit of drift, so rates more than 2.5 % apart garble every byte.
+constexpr double kRateTolerance = 0.025;
+// What a garbled byte turns into. Not its inverse, so that a byte garbled
+// on the way in and again on the way out (echo) stays garbled.
+constexpr uint8_t kGarbledByte = 0x00;
+// How long a write may stall on a PC side that does not read before the
+// rest of the answer is dropped.
+constexpr auto kWriteStall = std::chrono::seconds(2);
+
+int MillisecondsUntil(Clock::time_point deadline) {
+    const auto left = deadline - Clock::now();
+    if (left <= Clock::duration::zero()) {
+        return 0;
+    }
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+    return static_cast<int>(std::min<int64_t>(ms, 60'000));
+}
+
+} // namespace
+
+Line::Line(int master, int wake, bool wireTiming, FaultInjector& faults, BoardShared& shared)
+    : master_(master), wake_(wake), wireTiming_(wireTiming), faults_(faults), shared_(shared) {}
+
+bool Line::RateMatches(LineSettings& settings) const {
+    if (!ReadLineSettings(master_, settings)) {
+        return true; // nothing to compare with: let the bytes through
+    }
+    const double expected = shared_.expectedBaudRate.load();
+    return std::fabs(settings.baudRate - expected) <= kRateTolerance * expected;
+}
+
+Clock::duration Line::ByteTimeNow() const {
+    LineSettings settings;
+    ReadLineSettings(master_, settings);
+    return ByteTime(shared_.expectedBaudRate.load(), settings.twoStopBits);
+}
+
+bool Line::Receive(std::deque<RxByte>& queue) {
+    uint8_t buffer[4096];
+    const ssize_t n = read(master_, buffer, sizeof buffer);
+    if (n < 0) {
+        return errno == EAGAIN || errno == EINTR;
+    }
+    const auto now = Clock::now();
+    shared_.counters.bytesReceived += static_cast<uint64_t>(n);
+    LineSettings settings;
+    const bool garbled = !RateMatches(settings);
+    const auto byteTime = ByteTime(shared_.expectedBaudRate.load(), settings.twoStopBits);
+    for (ssize_t i = 0; i < n; ++i) {
+        // A lost byte took its line time all the same.
+        const auto due = wireTiming_ ? arrivals_.Next(now, byteTime) : now;
+        uint8_t byte = garbled ? kGarbledByte : buffer[i];
+        if (faults_.PassByte(byte)) {
+            queue.push_back({byte, due});
+        }
+    }
+    if (garbled) {
+        shared_.counters.garbledBytes += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+bool Line::Send(std::span<const uint8_t> bytes, bool paced) {
+    if (!paced || !wireTiming_) {
+        return Transmit(bytes);
+    }
+    // Each chunk goes to the PC once its last byte would have arrived.
+    const auto byteTime = ByteTimeNow();
+    const size_t chunk = PacingChunk(byteTime);
+    const auto start = std::max(Clock::now(), lineFreeAt_);
+    for (size_t at = 0; at < bytes.size(); at += chunk) {
+        const size_t end = std::min(bytes.size(), at + chunk);
+        if (!SleepUntil(start + byteTime * static_cast<int64_t>(end)) ||
+            !Transmit(bytes.subspan(at, end - at))) {
+            return false;
+        }
+    }
+    lineFreeAt_ = start + byteTime * static_cast<int64_t>(bytes.size());
+    return true;
+}
+
+bool Line::Transmit(std::span<const uint8_t> bytes) {
+    LineSettings settings;
+    const bool garbled = !RateMatches(settings);
+    std::vector<uint8_t> out;
+    out.reserve(bytes.size());
+    for (uint8_t byte : bytes) {
+        if (garbled) {
+            byte = kGarbledByte;
+        }
+        if (faults_.PassByte(byte)) {
+            out.push_back(byte);
+        }
+    }
+    if (garbled) {
+        shared_.counters.garbledBytes += bytes.size();
+    }
+    return WriteAll(out);
+}
+
+bool Line::WriteAll(std::span<const uint8_t> bytes) {
+    auto deadline = Clock::now() + kWriteStall;
+    while (!bytes.empty()) {
+        const ssize_t n = write(master_, bytes.data(), bytes.size());
+        if (n > 0) {
+            bytes = bytes.subspan(static_cast<size_t>(n));
+            deadline = Clock::now() + kWriteStall;
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            return true; // the line is gone; so is the answer
+        }
+        pollfd fds[2] = {{wake_, POLLIN, 0}, {master_, POLLOUT, 0}};
+        if (poll(fds, 2, MillisecondsUntil(deadline)) == 0) {
+            return true; // the PC does not read: drop the rest
+        }
+        if (fds[0].revents != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Line::SleepUntil(Clock::time_point deadline) const {
+    while (Clock::now() < deadline) {
+        pollfd wake{wake_, POLLIN, 0};
+        if (poll(&wake, 1, MillisecondsUntil(deadline)) > 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace vtarget

@@ -1,0 +1,58 @@
+#include "MonitorPhase.h"
+
+#include "Primitives.h"
+
+namespace vtarget {
+
+MonitorPhase::MonitorPhase(BoardShared& shared, FaultInjector& faults,
+                           const MonitorSettings& settings)
+    : shared_(shared), faults_(faults), monitor_(settings) {}
+
+MailParser::FrameSink MonitorPhase::SinkFor(Clock::time_point at, std::vector<Reply>& replies) {
+    return [this, at, &replies](const MailFrame& frame) { Handle(frame, at, replies); };
+}
+
+void MonitorPhase::Receive(uint8_t byte, Clock::time_point at, std::vector<Reply>& replies) {
+    parser_.Feed(byte, SinkFor(at, replies));
+    CountParserDrops();
+}
+
+void MonitorPhase::LineQuiet(Clock::time_point now, std::vector<Reply>& replies) {
+    parser_.Abandon(SinkFor(now, replies));
+    CountParserDrops();
+}
+
+void MonitorPhase::CountParserDrops() {
+    shared_.counters.droppedFrames += parser_.DroppedFrames() - parserDropsCounted_;
+    parserDropsCounted_ = parser_.DroppedFrames();
+}
+
+void MonitorPhase::Handle(const MailFrame& frame, Clock::time_point at,
+                          std::vector<Reply>& replies) {
+    if (!monitor_.Accepts(frame.payload)) {
+        ++shared_.counters.droppedFrames;
+        return;
+    }
+    const uint64_t index = validMails_++;
+    const auto override = shared_.OnMail({at, frame.sequence, frame.payload});
+    if (faults_.SilentFor(index)) {
+        if (override && !override->empty()) {
+            replies.push_back({*override, std::nullopt});
+        }
+        return;
+    }
+    const bool refuse = AnswersWithStatus(frame.payload[0]) && faults_.RefuseConfirm();
+    auto outcome = shared_.WithMemory(
+        [&](MemoryModel& memory) { return monitor_.Execute(memory, frame.payload, refuse); });
+    if (override) {
+        replies.push_back({*override, outcome.newBaudRate});
+        return;
+    }
+    if (!outcome.answer) {
+        return;
+    }
+    faults_.MaybeWrongPrimitive(*outcome.answer);
+    replies.push_back({BuildMail(frame.sequence, *outcome.answer), outcome.newBaudRate});
+}
+
+} // namespace vtarget

@@ -1,0 +1,200 @@
+#include "Options.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <optional>
+
+namespace vtarget {
+
+namespace {
+
+std::optional<uint64_t> ParseNumber(std::string_view text, int base, uint64_t max) {
+    if (base == 16 && (text.starts_with("0x") || text.starts_with("0X"))) {
+        text.remove_prefix(2);
+    }
+    uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<double> ParseRate(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(value >= 0 && value <= 1)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+template <typename T>
+bool Store(std::optional<uint64_t> parsed, T& target) {
+    if (parsed) {
+        target = static_cast<T>(*parsed);
+    }
+    return parsed.has_value();
+}
+
+bool StoreRate(const std::string& text, double& target) {
+    const auto parsed = ParseRate(text);
+    if (parsed) {
+        target = *parsed;
+    }
+    return parsed.has_value();
+}
+
+bool StoreFlashId(const std::string& text, BoardOptions& o) {
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos) {
+        return false;
+    }
+    const auto maker = ParseNumber(std::string_view(text).substr(0, colon), 16, 0xFFFF);
+    const auto device = ParseNumber(std::string_view(text).substr(colon + 1), 16, 0xFFFF);
+    return maker && device && Store(maker, o.flashManufacturer) && Store(device, o.flashDevice);
+}
+
+struct OptionSpec {
+    const char* name;
+    const char* value; // shown in the usage; nullptr: a flag
+    const char* help;
+    std::function<bool(const std::string&, BoardOptions&)> apply;
+};
+
+constexpr uint64_t kMaxCount = INT64_MAX;
+
+const std::vector<OptionSpec>& Specs() {
+    using O = BoardOptions;
+    using S = const std::string&;
+    static const std::vector<OptionSpec> specs = {
+        {"link", "PATH", "symlink to create for the board's port (required)",
+         [](S v, O& o) { return !v.empty() && (o.linkPath = v, true); }},
+        {"target", "N", "target type 0..23; 10 and 17 program bytes, others words (0)",
+         [](S v, O& o) { return Store(ParseNumber(v, 10, 23), o.targetType); }},
+        {"baud", "RATE", "baud rate the board expects (115200)",
+         [](S v, O& o) {
+             return Store(ParseNumber(v, 10, 100'000'000), o.baudRate) && o.baudRate;
+         }},
+        {"echo", nullptr, "single-wire bus: send every received byte straight back",
+         [](S, O& o) { return o.echo = true; }},
+        {"wire-timing", nullptr, "bytes take their line time in both directions",
+         [](S, O& o) { return o.wireTiming = true; }},
+        {"monitor-running", nullptr, "start with the monitor running (the only mode so far)",
+         [](S, O&) { return true; }},
+        {"flash-id", "MMMM:DDDD", "hex manufacturer and device of the flash (0001:2249)",
+         StoreFlashId},
+        {"version", "HEX", "monitor version reported (00010000)",
+         [](S v, O& o) { return Store(ParseNumber(v, 16, UINT32_MAX), o.version); }},
+        {"seed", "N", "seed of the injected faults (1)",
+         [](S v, O& o) { return Store(ParseNumber(v, 10, UINT64_MAX), o.faults.seed); }},
+        {"drop-rate", "P", "probability that a byte is lost, either direction",
+         [](S v, O& o) { return StoreRate(v, o.faults.dropRate); }},
+        {"corrupt-rate", "P", "probability that a byte has one bit flipped, either direction",
+         [](S v, O& o) { return StoreRate(v, o.faults.corruptRate); }},
+        {"nak-rate", "P", "probability that a confirm carries status 0",
+         [](S v, O& o) { return StoreRate(v, o.faults.nakRate); }},
+        {"nak-every", "N", "every Nth confirm carries status 0",
+         [](S v, O& o) { return Store(ParseNumber(v, 10, kMaxCount), o.faults.nakEvery); }},
+        {"wrong-primitive-rate", "P", "probability that an answer carries another code",
+         [](S v, O& o) { return StoreRate(v, o.faults.wrongPrimitiveRate); }},
+        {"silent-after", "N", "answer N valid mails, then nothing",
+         [](S v, O& o) { return Store(ParseNumber(v, 10, kMaxCount), o.faults.silentAfter); }},
+        {"dump", "FILE", "write the memory as Intel HEX to FILE on exit",
+         [](S v, O& o) { return !v.empty() && (o.dumpPath = v, true); }},
+    };
+    return specs;
+}
+
+const OptionSpec* FindSpec(std::string_view name) {
+    for (const OptionSpec& spec : Specs()) {
+        if (name == spec.name) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+// Applies args[i] (and its value); returns the next index, or nullopt on error.
+std::optional<size_t> ApplyOne(const std::vector<std::string>& args, size_t i, BoardOptions& o,
+                               std::string& message) {
+    std::string_view arg = args[i];
+    if (!arg.starts_with("--")) {
+        message = "unexpected argument '" + args[i] + "'";
+        return std::nullopt;
+    }
+    arg.remove_prefix(2);
+    const size_t equals = arg.find('=');
+    const OptionSpec* spec = FindSpec(arg.substr(0, equals));
+    if (spec == nullptr) {
+        message = "unknown option '" + args[i] + "'";
+        return std::nullopt;
+    }
+    const std::string name = std::string("--") + spec->name;
+    if (spec->value == nullptr) {
+        if (equals != std::string_view::npos) {
+            message = name + " takes no value";
+            return std::nullopt;
+        }
+        spec->apply({}, o);
+        return i + 1;
+    }
+    std::string value;
+    size_t next = i + 1;
+    if (equals != std::string_view::npos) {
+        value = arg.substr(equals + 1);
+    } else if (next < args.size()) {
+        value = args[next++];
+    } else {
+        message = name + " needs a value (" + spec->value + ")";
+        return std::nullopt;
+    }
+    if (!spec->apply(value, o)) {
+        message = "invalid value '" + value + "' for " + name + " (" + spec->value + ")";
+        return std::nullopt;
+    }
+    return next;
+}
+
+} // namespace
+
+ParseStatus ParseOptions(const std::vector<std::string>& args, BoardOptions& options,
+                         std::string& message) {
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            return ParseStatus::Help;
+        }
+    }
+    for (size_t i = 0; i < args.size();) {
+        const auto next = ApplyOne(args, i, options, message);
+        if (!next) {
+            return ParseStatus::Error;
+        }
+        i = *next;
+    }
+    if (options.linkPath.empty()) {
+        message = "--link PATH is required";
+        return ParseStatus::Error;
+    }
+    return ParseStatus::Run;
+}
+
+std::string UsageText() {
+    std::string text = "Usage: vtarget --link PATH [options]\n"
+                       "Plays a target board with its monitor running on a pseudo-terminal\n"
+                       "reachable as PATH, until SIGINT or SIGTERM.\n\nOptions:\n";
+    for (const OptionSpec& spec : Specs()) {
+        std::string left = std::string("  --") + spec.name;
+        if (spec.value != nullptr) {
+            left += std::string(" ") + spec.value;
+        }
+        left.resize(std::max<size_t>(left.size() + 2, 32), ' ');
+        text += left + spec.help + "\n";
+    }
+    text += "  --help                        this text\n";
+    return text;
+}
+
+} // namespace vtarget
