@@ -1,0 +1,34 @@
+// Fixture for tests of the link protocol against a virtual board running in
+// this process on a real pseudo-terminal, mapped to the library's COM port.
+#pragma once
+
+#include "FrameFixture.h"
+#include "PtyPeer.h"
+
+#include <memory>
+#include <vtarget/Board.h>
+
+class BoardTest : public FrameTest {
+  protected:
+    static constexpr unsigned kPort = 9;
+    // Fast enough that a full frame leaves the PC in under 50 ms.
+    static constexpr uint32_t kFastRate = 1000000;
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the board and maps it to kPort; a board already running is
+    // stopped and the access port to it closed.
+    void StartBoard(vtarget::BoardOptions options = {});
+    // Opens the access port at the board's rate.
+    bool OpenLink(uint32_t busmode = 2);
+
+    vtarget::Board& Board() { return *board_; }
+    // Primitive codes of the requests the board received, oldest first.
+    std::vector<uint8_t> ReceivedCodes() const;
+
+  private:
+    std::unique_ptr<vtarget::Board> board_;
+    std::unique_ptr<ComPortMapping> mapping_;
+    uint32_t rate_ = kFastRate;
+};
