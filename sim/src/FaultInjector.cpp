@@ -4,25 +4,35 @@
 
 namespace vtarget {
 
-FaultInjector::FaultInjector(const FaultOptions& options)
-    : options_(options), random_(options.seed) {}
+namespace {
 
-bool FaultInjector::Chance(double rate) {
+std::mt19937_64 Stream(uint64_t seed, uint32_t stream) {
+    std::seed_seq sequence{static_cast<uint32_t>(seed), static_cast<uint32_t>(seed >> 32), stream};
+    return std::mt19937_64(sequence);
+}
+
+} // namespace
+
+FaultInjector::FaultInjector(const FaultOptions& options)
+    : options_(options), incoming_(Stream(options.seed, 1)), outgoing_(Stream(options.seed, 2)),
+      monitor_(Stream(options.seed, 3)) {}
+
+bool FaultInjector::Chance(std::mt19937_64& random, double rate) {
     if (rate <= 0) {
         return false;
     }
     if (rate >= 1) {
         return true;
     }
-    return std::uniform_real_distribution<double>(0, 1)(random_) < rate;
+    return std::uniform_real_distribution<double>(0, 1)(random) < rate;
 }
 
-bool FaultInjector::PassByte(uint8_t& byte) {
-    if (Chance(options_.dropRate)) {
+bool FaultInjector::PassByte(std::mt19937_64& random, uint8_t& byte) {
+    if (Chance(random, options_.dropRate)) {
         return false;
     }
-    if (Chance(options_.corruptRate)) {
-        byte ^= static_cast<uint8_t>(1u << (random_() % 8));
+    if (Chance(random, options_.corruptRate)) {
+        byte ^= static_cast<uint8_t>(1u << (random() % 8));
     }
     return true;
 }
@@ -35,11 +45,11 @@ bool FaultInjector::RefuseConfirm() {
     ++confirms_;
     const bool every =
         options_.nakEvery > 0 && confirms_ % static_cast<uint64_t>(options_.nakEvery) == 0;
-    return Chance(options_.nakRate) || every;
+    return Chance(monitor_, options_.nakRate) || every;
 }
 
 void FaultInjector::MaybeWrongPrimitive(std::vector<uint8_t>& payload) {
-    if (payload.empty() || !Chance(options_.wrongPrimitiveRate)) {
+    if (payload.empty() || !Chance(monitor_, options_.wrongPrimitiveRate)) {
         return;
     }
     // The next answer code, wrapping from the last back to the first.

@@ -1,5 +1,7 @@
 // Seeded line and monitor faults. Runs on the board thread only; the same
-// seed and the same traffic give the same faults.
+// seed and the same traffic give the same faults. Each direction of the
+// line and the monitor draw from streams of their own, so that how the
+// PC's bytes happen to be split into reads changes nothing.
 #pragma once
 
 #include <vtarget/Board.h>
@@ -14,9 +16,10 @@ class FaultInjector {
   public:
     explicit FaultInjector(const FaultOptions& options);
 
-    // One byte crossing the line in either direction: false when it is
+    // One byte crossing the line from the PC, or to it: false when it is
     // lost, otherwise one of its bits may have flipped.
-    bool PassByte(uint8_t& byte);
+    bool PassIncoming(uint8_t& byte) { return PassByte(incoming_, byte); }
+    bool PassOutgoing(uint8_t& byte) { return PassByte(outgoing_, byte); }
     // Whether the monitor has gone silent by this valid mail (0: the first).
     bool SilentFor(uint64_t mailIndex) const;
     // Whether the next confirm carries status 0; counts it.
@@ -25,11 +28,14 @@ class FaultInjector {
     void MaybeWrongPrimitive(std::vector<uint8_t>& payload);
 
   private:
+    bool PassByte(std::mt19937_64& random, uint8_t& byte);
     // Rates of 0 and 1 decide without drawing, so they are exact.
-    bool Chance(double rate);
+    static bool Chance(std::mt19937_64& random, double rate);
 
     FaultOptions options_;
-    std::mt19937_64 random_;
+    std::mt19937_64 incoming_;
+    std::mt19937_64 outgoing_;
+    std::mt19937_64 monitor_;
     uint64_t confirms_ = 0;
 };
 

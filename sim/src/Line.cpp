@@ -63,7 +63,7 @@ bool Line::Receive(std::deque<RxByte>& queue) {
         // A lost byte took its line time all the same.
         const auto due = wireTiming_ ? arrivals_.Next(now, byteTime) : now;
         uint8_t byte = garbled ? kGarbledByte : buffer[i];
-        if (faults_.PassByte(byte)) {
+        if (faults_.PassIncoming(byte)) {
             queue.push_back({byte, due});
         }
     }
@@ -101,7 +101,7 @@ bool Line::Transmit(std::span<const uint8_t> bytes) {
         if (garbled) {
             byte = kGarbledByte;
         }
-        if (faults_.PassByte(byte)) {
+        if (faults_.PassOutgoing(byte)) {
             out.push_back(byte);
         }
     }
