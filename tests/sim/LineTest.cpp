@@ -1,0 +1,144 @@
+// The serial line between PC and board: echo, the baud rate check, rate
+// switching, line timing, and the PC side coming and going.
+#include "BoardFixture.h"
+#include "TestFiles.h"
+
+#include <filesystem>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class LineTest : public BoardTest {};
+
+TEST_F(LineTest, EchoPrecedesTheAnswer) {
+    vtarget::BoardOptions options;
+    options.echo = true;
+    StartBoard(options);
+    const auto frame = Frame(5, Request(kGetVersion));
+    ASSERT_TRUE(port_.Write(frame));
+    EXPECT_EQ(port_.Read(frame.size(), 2000ms), frame);
+    const auto answer = ReadAnswer(port_, 2000ms);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->payload[0], 36);
+    EXPECT_EQ(board_->BytesReceived(), frame.size());
+}
+
+TEST_F(LineTest, RateWithinToleranceIsUnderstood) {
+    StartBoard();
+    ASSERT_TRUE(port_.SetRate(117'000)); // 1.6 % fast
+    EXPECT_TRUE(Exchange(Request(kGetVersion)));
+    EXPECT_EQ(board_->GarbledBytes(), 0u);
+}
+
+TEST_F(LineTest, WrongRateGarblesBothWays) {
+    vtarget::BoardOptions options;
+    options.echo = true;
+    StartBoard(options);
+    ASSERT_TRUE(port_.SetRate(119'000)); // 3.3 % fast
+    const auto frame = Frame(1, Request(kGetVersion));
+    ASSERT_TRUE(port_.Write(frame));
+    // The echo comes back garbled, and no answer follows it.
+    const auto back = port_.ReadUntilQuiet(300ms);
+    ASSERT_EQ(back.size(), frame.size());
+    EXPECT_NE(back, frame);
+    EXPECT_EQ(board_->MailCount(), 0u);
+    EXPECT_EQ(board_->GarbledBytes(), 2 * frame.size());
+}
+
+TEST_F(LineTest, BaudRateSwitchAnswersAtTheOldRate) {
+    StartBoard();
+    EXPECT_EQ(Confirm(Request(kSetBaudRate).U32(460'800), 34), 1);
+    EXPECT_EQ(board_->ExpectedBaudRate(), 460'800u);
+    // The PC has not switched yet: its request does not get through.
+    Send(Request(kGetVersion));
+    EXPECT_TRUE(StaysQuiet());
+    EXPECT_GT(board_->GarbledBytes(), 0u);
+    ASSERT_TRUE(port_.SetRate(460'800));
+    EXPECT_TRUE(Exchange(Request(kGetVersion)));
+    // A rate of 0 is refused and changes nothing.
+    EXPECT_EQ(Confirm(Request(kSetBaudRate).U32(0), 34), 0);
+    EXPECT_EQ(board_->ExpectedBaudRate(), 460'800u);
+}
+
+// 1008 bytes at 9600 baud, 10 bits each: 1.05 s on the line.
+TEST_F(LineTest, WireTimingPacesTheAnswer) {
+    vtarget::BoardOptions options;
+    options.baudRate = 9600;
+    options.wireTiming = true;
+    StartBoard(options);
+    const auto start = Clock::now();
+    const auto answer = Exchange(ReadMem8(0, 1000));
+    const auto elapsed = Clock::now() - start;
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->size(), 1001u);
+    EXPECT_GE(elapsed, 1000ms);
+}
+
+// Two stop bits make each byte 11 bits long: a 114-byte request at 1200
+// baud then takes 1.045 s to arrive, against 0.95 s with one stop bit.
+TEST_F(LineTest, WireTimingDelaysArrivalByTheLineTime) {
+    vtarget::BoardOptions options;
+    options.baudRate = 1200;
+    options.wireTiming = true;
+    StartBoard(options);
+    ASSERT_TRUE(port_.SetRate(1200, true));
+    const auto sent = Clock::now();
+    Send(WriteMem8(0x10, std::vector<uint8_t>(100, 1)));
+    ASSERT_EQ(board_->MailCount(), 0u); // the frame is still on the line
+    ASSERT_TRUE(ReadAnswer(port_, 3000ms));
+    const auto mails = board_->Mails();
+    ASSERT_EQ(mails.size(), 1u);
+    EXPECT_GE(mails[0].at - sent, 1000ms);
+}
+
+TEST_F(LineTest, PcSideClosesAndReopens) {
+    testfiles::TempDir dir;
+    vtarget::BoardOptions options;
+    options.linkPath = dir.file("ttyV0");
+    StartBoard(options);
+    EXPECT_EQ(std::filesystem::read_symlink(options.linkPath), board_->SlavePath());
+    EXPECT_TRUE(Exchange(Request(kGetVersion)));
+    // Gone before the answer came: the reopened port starts clean.
+    Send(ReadMem8(0, 100));
+    port_.Close();
+    ASSERT_TRUE(WaitFor([&] { return board_->MailCount() == 2; }));
+    std::this_thread::sleep_for(100ms); // the answer goes into the empty port
+    ASSERT_TRUE(port_.Open(options.linkPath, options.baudRate));
+    EXPECT_EQ(Confirm(WriteMem8(0x40, {9}), 4), 1);
+    port_.Close();
+    ASSERT_TRUE(port_.Open(options.linkPath, options.baudRate));
+    EXPECT_EQ(Exchange(ReadMem8(0x40, 1)), (std::vector<uint8_t>{2, 9}));
+}
+
+TEST_F(LineTest, StopHangsUpAndRemovesTheLink) {
+    testfiles::TempDir dir;
+    vtarget::BoardOptions options;
+    options.linkPath = dir.file("ttyV1");
+    testfiles::WriteFile(dir.file("other"), "");
+    ASSERT_EQ(symlink(dir.file("other").c_str(), options.linkPath.c_str()), 0);
+    StartBoard(options); // an old link is replaced
+    EXPECT_EQ(std::filesystem::read_symlink(options.linkPath), board_->SlavePath());
+    board_->Stop();
+    EXPECT_TRUE(port_.SeesHangUp(2000ms));
+    EXPECT_FALSE(std::filesystem::is_symlink(options.linkPath));
+    board_->Stop(); // idempotent
+    std::string error;
+    EXPECT_FALSE(board_->Start(error));
+}
+
+TEST_F(LineTest, LinkOverAFileIsRefused) {
+    testfiles::TempDir dir;
+    vtarget::BoardOptions options;
+    options.linkPath = dir.file("plain");
+    testfiles::WriteFile(options.linkPath, "keep");
+    vtarget::Board board(options);
+    std::string error;
+    EXPECT_FALSE(board.Start(error));
+    EXPECT_NE(error.find("not a symbolic link"), std::string::npos) << error;
+    EXPECT_EQ(testfiles::ReadFile(options.linkPath), "keep");
+}
+
+} // namespace

@@ -1,0 +1,233 @@
+// The vtarget program as users run it: ready line, one mail over the link,
+// a signal to stop, the dump and the link afterwards; bad command lines.
+#include "BoardFixture.h"
+#include "TestFiles.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using testfiles::RunCommand;
+using testfiles::TempDir;
+
+// A running vtarget whose standard output and error the test reads.
+class Program {
+  public:
+    explicit Program(const std::vector<std::string>& args) {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0) {
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+        std::vector<char*> argv{const_cast<char*>(VTARGET_PROGRAM)};
+        for (const auto& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, VTARGET_PROGRAM, &actions, nullptr, argv.data(), environ) != 0) {
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        output_ = fds[0];
+    }
+
+    ~Program() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        close(output_);
+    }
+
+    // The first line it prints, empty if none comes in time.
+    std::string ReadLine(std::chrono::milliseconds timeout) {
+        std::string line;
+        while (line.empty() || line.back() != '\n') {
+            pollfd in{output_, POLLIN, 0};
+            char c;
+            if (poll(&in, 1, static_cast<int>(timeout.count())) <= 0 || read(output_, &c, 1) != 1) {
+                return line;
+            }
+            line += c;
+        }
+        return line;
+    }
+
+    // Sends the signal and returns the exit code, -1 if it did not exit normally.
+    int Stop(int signal) {
+        kill(pid_, signal);
+        for (int i = 0; i < 500; ++i) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int output_ = -1;
+};
+
+// Prints the bytes python3-intelhex reads from a HEX file, erased as FF.
+const char* const kDumpReader = R"(import sys
+from intelhex import IntelHex
+ih = IntelHex(sys.argv[1])
+print(len(ih))
+for arg in sys.argv[2:]:
+    start, size = (int(x, 0) for x in arg.split(':'))
+    print(bytes(ih.tobinarray(start=start, size=size)).hex())
+)";
+
+bool HaveIntelHex() {
+    return RunCommand(std::string(ULVEX_TEST_PYTHON) + " -c 'import intelhex'").exitCode == 0;
+}
+
+// What python3-intelhex reads from the dump: its byte count, then the
+// hex of each range asked for.
+std::string ReadDump(const TempDir& dir, const std::string& dump,
+                     const std::vector<std::string>& ranges) {
+    testfiles::WriteFile(dir.file("read_dump.py"), kDumpReader);
+    std::string command =
+        std::string(ULVEX_TEST_PYTHON) + " " + dir.file("read_dump.py") + " " + dump;
+    for (const auto& range : ranges) {
+        command += " " + range;
+    }
+    const auto result = RunCommand(command);
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    return result.output;
+}
+
+std::string Vtarget(const std::string& args) {
+    return std::string(VTARGET_PROGRAM) + " " + args;
+}
+
+TEST(ProgramTest, ServesTheLinkUntilTerminatedAndDumpsTheMemory) {
+    if (!HaveIntelHex()) {
+        GTEST_SKIP() << ULVEX_TEST_PYTHON << " has no intelhex module";
+    }
+    TempDir dir;
+    const std::string link = dir.file("ttyV"), dump = dir.file("board.hex");
+    Program program({"--link", link, "--dump", dump, "--target", "10", "--flash-id", "ABCD:1234",
+                     "--version=0x02030405", "--seed", "7", "--monitor-running"});
+    ASSERT_EQ(program.ReadLine(5000ms), "vtarget ready on " + link + "\n");
+
+    PcPort port;
+    ASSERT_TRUE(port.Open(link, 115200));
+    ASSERT_TRUE(port.Write(Frame(1, Request(kFlashType))));
+    auto answer = ReadAnswer(port, 2000ms);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->payload, (std::vector<uint8_t>{22, 0xCD, 0xAB, 0x34, 0x12}));
+    ASSERT_TRUE(port.Write(Frame(2, Request(kGetVersion))));
+    answer = ReadAnswer(port, 2000ms);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(Le32At(answer->payload, 1), 0x02030405u);
+    // An 8-bit target: the count is in bytes.
+    ASSERT_TRUE(port.Write(Frame(3, Request(kProgIntFlash).U32(0x30010).U16(3).Bytes({1, 2, 3}))));
+    answer = ReadAnswer(port, 2000ms);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->payload, (std::vector<uint8_t>{10, 1}));
+    port.Close();
+
+    EXPECT_EQ(program.Stop(SIGTERM), 0);
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadDump(dir, dump, {"0x3000E:6"}), "4096\nffff010203ff\n");
+}
+
+TEST(ProgramTest, InterruptStopsItAndRemovesTheLink) {
+    TempDir dir;
+    const std::string link = dir.file("ttyV");
+    Program program({"--link", link, "--echo", "--wire-timing", "--baud", "9600"});
+    ASSERT_EQ(program.ReadLine(5000ms), "vtarget ready on " + link + "\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(program.Stop(SIGINT), 0);
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+}
+
+TEST(ProgramTest, BadCommandLinesExitWithTwo) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "--link PATH is required"},
+        {"--bogus", "unknown option '--bogus'"},
+        {"--link", "--link needs a value"},
+        {"--link /tmp/x --baud 0", "invalid value '0' for --baud"},
+        {"--link /tmp/x --target 24", "invalid value '24' for --target"},
+        {"--link /tmp/x --drop-rate 1.5", "invalid value '1.5' for --drop-rate"},
+        {"--link /tmp/x --nak-rate nan", "invalid value 'nan' for --nak-rate"},
+        {"--link /tmp/x --flash-id 12345:1", "invalid value '12345:1' for --flash-id"},
+        {"--link /tmp/x --version xyz", "invalid value 'xyz' for --version"},
+        {"--link /tmp/x --silent-after -1", "invalid value '-1' for --silent-after"},
+        {"--link /tmp/x --echo=1", "--echo takes no value"},
+        {"--link /tmp/x stray", "unexpected argument 'stray'"},
+    };
+    for (const auto& [args, message] : cases) {
+        const auto result = RunCommand(Vtarget(args));
+        EXPECT_EQ(result.exitCode, 2) << args;
+        EXPECT_NE(result.output.find(message), std::string::npos) << args << ": " << result.output;
+    }
+}
+
+TEST(ProgramTest, HelpListsTheOptions) {
+    const auto result = RunCommand(Vtarget("--help"));
+    EXPECT_EQ(result.exitCode, 0);
+    for (const char* option : {"--link PATH", "--wire-timing", "--nak-every N", "--dump FILE"}) {
+        EXPECT_NE(result.output.find(option), std::string::npos) << option;
+    }
+}
+
+TEST(ProgramTest, RefusesToReplaceAFile) {
+    TempDir dir;
+    testfiles::WriteFile(dir.file("port"), "data");
+    const auto result = RunCommand(Vtarget("--link " + dir.file("port")));
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.output.find("not a symbolic link"), std::string::npos) << result.output;
+    EXPECT_EQ(testfiles::ReadFile(dir.file("port")), "data");
+}
+
+// Pages on both sides of a 64 KiB segment boundary and at the top of the
+// address space, read back by another reader.
+TEST(ProgramTest, DumpCoversEveryWrittenPage) {
+    if (!HaveIntelHex()) {
+        GTEST_SKIP() << ULVEX_TEST_PYTHON << " has no intelhex module";
+    }
+    TempDir dir;
+    vtarget::BoardOptions options;
+    options.dumpPath = dir.file("stop.hex");
+    vtarget::Board board(options);
+    std::string error;
+    ASSERT_TRUE(board.Start(error)) << error;
+    const auto data = testfiles::RandomBytes(64, 3);
+    board.WriteMemory(0x0001FFE0, data);
+    board.WriteMemory(0xFFFFFFFE, {0xAA, 0xBB, 0xCC}); // wraps to address 0
+    board.Stop();
+
+    std::string expected = "16384\n"; // four pages
+    for (uint8_t b : data) {
+        char digits[3];
+        snprintf(digits, sizeof digits, "%02x", b);
+        expected += digits;
+    }
+    expected += "\nffaabb\ncc\n" + std::string(32, 'f') + "\n";
+    EXPECT_EQ(ReadDump(dir, options.dumpPath, {"0x1FFE0:64", "0xFFFFFFFD:3", "0:1", "0x1FFD0:16"}),
+              expected);
+    // The same through WriteDump, while nothing runs.
+    ASSERT_TRUE(board.WriteDump(dir.file("again.hex")));
+    EXPECT_EQ(testfiles::ReadFile(dir.file("again.hex")), testfiles::ReadFile(options.dumpPath));
+}
+
+} // namespace
