@@ -117,6 +117,19 @@ const OptionSpec* FindSpec(std::string_view name) {
     return nullptr;
 }
 
+// The value of an option: after '=' in the same argument, or the next
+// argument (then *next moves past it). Nothing when there is none.
+std::optional<std::string> ValueOf(const std::vector<std::string>& args, std::string_view arg,
+                                   size_t equals, size_t* next) {
+    if (equals != std::string_view::npos) {
+        return std::string(arg.substr(equals + 1));
+    }
+    if (*next < args.size()) {
+        return args[(*next)++];
+    }
+    return std::nullopt;
+}
+
 // Applies args[i] (and its value); returns the next index, or nullopt on error.
 std::optional<size_t> ApplyOne(const std::vector<std::string>& args, size_t i, BoardOptions& o,
                                std::string& message) {
@@ -133,26 +146,22 @@ std::optional<size_t> ApplyOne(const std::vector<std::string>& args, size_t i, B
         return std::nullopt;
     }
     const std::string name = std::string("--") + spec->name;
+    size_t next = i + 1;
     if (spec->value == nullptr) {
         if (equals != std::string_view::npos) {
             message = name + " takes no value";
             return std::nullopt;
         }
         spec->apply({}, o);
-        return i + 1;
+        return next;
     }
-    std::string value;
-    size_t next = i + 1;
-    if (equals != std::string_view::npos) {
-        value = arg.substr(equals + 1);
-    } else if (next < args.size()) {
-        value = args[next++];
-    } else {
+    const auto value = ValueOf(args, arg, equals, &next);
+    if (!value) {
         message = name + " needs a value (" + spec->value + ")";
         return std::nullopt;
     }
-    if (!spec->apply(value, o)) {
-        message = "invalid value '" + value + "' for " + name + " (" + spec->value + ")";
+    if (!spec->apply(*value, o)) {
+        message = "invalid value '" + *value + "' for " + name + " (" + spec->value + ")";
         return std::nullopt;
     }
     return next;
