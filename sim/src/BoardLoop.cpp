@@ -108,11 +108,12 @@ bool BoardLoop::DeliverByte(const RxByte& byte) {
 
 bool BoardLoop::SendReplies(const std::vector<Reply>& replies) {
     for (const Reply& reply : replies) {
-        if (!reply.bytes.empty() && !line_.Send(reply.bytes, true)) {
+        // An answer with a new rate leaves at the old one; from then on the
+        // PC uses the new one.
+        if (!reply.bytes.empty() && !line_.Send(reply.bytes, true, reply.newBaudRate)) {
             return false;
         }
-        // The answer left at the old rate; from here on the PC uses the new one.
-        if (reply.newBaudRate) {
+        if (reply.bytes.empty() && reply.newBaudRate) {
             shared_.expectedBaudRate = *reply.newBaudRate;
         }
     }

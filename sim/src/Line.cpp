@@ -73,9 +73,9 @@ bool Line::Receive(std::deque<RxByte>& queue) {
     return true;
 }
 
-bool Line::Send(std::span<const uint8_t> bytes, bool paced) {
+bool Line::Send(std::span<const uint8_t> bytes, bool paced, std::optional<uint32_t> rateAfter) {
     if (!paced || !wireTiming_) {
-        return Transmit(bytes);
+        return Transmit(bytes, rateAfter);
     }
     // Each chunk goes to the PC once its last byte would have arrived.
     const auto byteTime = ByteTimeNow();
@@ -83,8 +83,9 @@ bool Line::Send(std::span<const uint8_t> bytes, bool paced) {
     const auto start = std::max(Clock::now(), lineFreeAt_);
     for (size_t at = 0; at < bytes.size(); at += chunk) {
         const size_t end = std::min(bytes.size(), at + chunk);
+        const bool last = end == bytes.size();
         if (!SleepUntil(start + byteTime * static_cast<int64_t>(end)) ||
-            !Transmit(bytes.subspan(at, end - at))) {
+            !Transmit(bytes.subspan(at, end - at), last ? rateAfter : std::nullopt)) {
             return false;
         }
     }
@@ -92,7 +93,7 @@ bool Line::Send(std::span<const uint8_t> bytes, bool paced) {
     return true;
 }
 
-bool Line::Transmit(std::span<const uint8_t> bytes) {
+bool Line::Transmit(std::span<const uint8_t> bytes, std::optional<uint32_t> rateAfter) {
     LineSettings settings;
     const bool garbled = !RateMatches(settings);
     std::vector<uint8_t> out;
@@ -107,6 +108,9 @@ bool Line::Transmit(std::span<const uint8_t> bytes) {
     }
     if (garbled) {
         shared_.counters.garbledBytes += bytes.size();
+    }
+    if (rateAfter) {
+        shared_.expectedBaudRate = *rateAfter;
     }
     return WriteAll(out);
 }

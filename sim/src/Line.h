@@ -9,6 +9,7 @@
 #include "WireClock.h"
 
 #include <deque>
+#include <optional>
 #include <span>
 
 namespace vtarget {
@@ -26,9 +27,12 @@ class Line {
     // Reads what waits on the master into queue. False when the master
     // failed, so that the caller pauses instead of polling it in a loop.
     bool Receive(std::deque<RxByte>& queue);
-    // Sends bytes, at the line rate when paced and wire timing is on.
-    // False when the board is stopping.
-    bool Send(std::span<const uint8_t> bytes, bool paced);
+    // Sends bytes, at the line rate when paced and wire timing is on. With
+    // rateAfter the board expects that rate from the moment the last byte
+    // is on its way, before the PC can have seen it. False when the board
+    // is stopping.
+    bool Send(std::span<const uint8_t> bytes, bool paced,
+              std::optional<uint32_t> rateAfter = std::nullopt);
     // Waits for the wake descriptor up to the deadline; false when woken.
     bool SleepUntil(Clock::time_point deadline) const;
 
@@ -37,7 +41,7 @@ class Line {
     // a UART tolerates, so that bytes are garbled both ways.
     bool RateMatches(LineSettings& settings) const;
     Clock::duration ByteTimeNow() const;
-    bool Transmit(std::span<const uint8_t> bytes);
+    bool Transmit(std::span<const uint8_t> bytes, std::optional<uint32_t> rateAfter);
     bool WriteAll(std::span<const uint8_t> bytes);
 
     int master_;
