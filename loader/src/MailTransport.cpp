@@ -62,9 +62,23 @@ void TraceIf(const char* text) {
     }
 }
 
+// A monitor confirms an unconfirmed request too, and its answer may arrive
+// after the next request's buffer clearing. One such answer is skipped, so
+// that it is not taken for the answer to the request now waiting.
+bool SkipStaleAnswer(MailReceiver& r, uint8_t& staleAnswer) {
+    if (staleAnswer == 0 || r.stored == 0 || r.payload[0] != staleAnswer) {
+        return false;
+    }
+    staleAnswer = 0;
+    TraceMailFrame(r.record, r.recorded);
+    ReceiverStart(r, r.payload, r.capacity);
+    return true;
+}
+
 // Receives the response, retransmitting the unchanged frame when a deadline
 // passes with no complete frame. Returns the mail error code.
-uint32_t ReceiveResponse(MailReceiver& r, uint32_t frameSize, uint32_t deadline) {
+uint32_t ReceiveResponse(MailReceiver& r, uint32_t frameSize, uint32_t deadline,
+                         uint8_t staleAnswer) {
     uint32_t retransmissions = kRetransmissions;
     for (;;) {
         uint8_t byte = 0;
@@ -74,6 +88,9 @@ uint32_t ReceiveResponse(MailReceiver& r, uint32_t frameSize, uint32_t deadline)
         }
         if (count == 1) {
             const int result = ReceiverFeed(r, byte);
+            if (result == MAIL_NO_ERROR && SkipStaleAnswer(r, staleAnswer)) {
+                continue;
+            }
             if (result != kFrameGoesOn) {
                 return static_cast<uint32_t>(result);
             }
@@ -111,6 +128,10 @@ uint32_t MailTransaction(const uint8_t* payload, uint32_t size, uint8_t* respons
     }
     MailTransport& m = Ctx().mail;
     m.responseLength = 0;
+    // The answer this request expects is never skipped as a stale one.
+    const uint8_t answer = static_cast<uint8_t>(payload[0] + 1);
+    const uint8_t staleAnswer = m.staleAnswer != answer ? m.staleAnswer : 0;
+    m.staleAnswer = response == nullptr ? answer : 0;
     const uint32_t frameSize = BuildFrame(payload, size);
     if (!SendFrame(frameSize)) {
         return MAIL_WRONG_RESPONSE_PRIMITIVE;
@@ -123,7 +144,7 @@ uint32_t MailTransaction(const uint8_t* payload, uint32_t size, uint8_t* respons
     // with the thread rather than on the caller's stack.
     static thread_local MailReceiver receiver;
     ReceiverStart(receiver, response, kMaxResponsePayload);
-    const uint32_t result = ReceiveResponse(receiver, frameSize, deadline);
+    const uint32_t result = ReceiveResponse(receiver, frameSize, deadline, staleAnswer);
     m.responseLength = result == MAIL_NO_ERROR ? receiver.stored : 0;
     TraceMailFrame(receiver.record, receiver.recorded);
     return result;

@@ -28,6 +28,7 @@ void ResetLinkState() {
     c.mail.echoPending = 0;
     c.mail.openBusmode = 0;
     c.mail.sequence = 0;
+    c.mail.staleAnswer = 0;
     // A log left open by an unfinished test mode is closed, not leaked with
     // its unwritten tail.
     CloseTraceLog();

@@ -54,6 +54,9 @@ struct MailTransport {
     uint8_t frame[kMaxRequestFrame] = {};
     uint32_t echoPending = 0;
     uint8_t sequence = 0;
+    // Answer code a monitor may still send to the last unconfirmed request;
+    // 0 when there is none to expect.
+    uint8_t staleAnswer = 0;
     uint32_t openBusmode = 0;
 };
 

@@ -223,6 +223,27 @@ TEST_F(TransportTest, UnconfirmedRequestsAreNotLostToTheNextPurge) {
     EXPECT_EQ(Board().ReadMemory(0x40, 2), (std::vector<uint8_t>{0xC0, 0xDE}));
 }
 
+TEST_F(TransportTest, LateConfirmOfAnUnconfirmedWriteIsNotTakenForTheNextAnswer) {
+    StartBoard();
+    ASSERT_TRUE(OpenLink());
+    // The write's confirm comes late, just ahead of the next answer.
+    const auto late = Frame(0, {WRITE_MEM8_CFM, 1});
+    Board().SetReplyOverride([late](const vtarget::ReceivedMail& mail) {
+        if (mail.payload[0] == WRITE_MEM8_REQ) {
+            return std::optional<std::vector<uint8_t>>(std::vector<uint8_t>{});
+        }
+        return std::optional<std::vector<uint8_t>>(
+            Concat(late, Frame(mail.sequence, {GET_VERSION_RES, 1, 0, 0, 0})));
+    });
+    const uint8_t byte = 1;
+    uint32_t version = 0;
+    EXPECT_EQ(MonWriteMem8NoConfirm(0x40, 1, &byte), MAIL_NO_ERROR);
+    EXPECT_EQ(MonGetVersion(&version), MAIL_NO_ERROR);
+    EXPECT_EQ(version, 1u);
+    // Only right after an unconfirmed request is such a frame expected.
+    EXPECT_EQ(MonGetVersion(&version), MAIL_WRONG_RESPONSE_PRIMITIVE);
+}
+
 TEST_F(TransportTest, TraceShowsDumpsAndDecodedMails) {
     StartBoard();
     ASSERT_TRUE(OpenLink());
