@@ -79,16 +79,18 @@ uint32_t OpenAccessPort(uint32_t comport, uint32_t baudrate, uint32_t busmode, u
 
 uint32_t CloseAccessPort() {
     ControlLines& l = Ctx().lines;
+    // Without an open port there is no line to drop; only the states change.
+    const bool open = PortOpen();
     if (l.dtr == LINE_SET || (l.dtr == LINE_UNTOUCHED && SingleWireMode())) {
-        SioClrDTR();
+        open&& SioClrDTR();
         l.dtr = LINE_CLEARED;
     }
     if (l.rts == LINE_SET) {
-        SioClrRTS();
+        open&& SioClrRTS();
         l.rts = LINE_CLEARED;
     }
     if (l.brk == LINE_SET) {
-        SioClrBREAK();
+        open&& SioClrBREAK();
         l.brk = LINE_CLEARED;
     }
     CloseComport();

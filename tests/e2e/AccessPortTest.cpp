@@ -73,6 +73,16 @@ TEST_F(AccessPortTest, LinesSetWhileClosedApplyAtTheNextOpen) {
     EXPECT_EQ(Ctx().lines.port, PORT_CLOSED);
 }
 
+TEST_F(AccessPortTest, ClosingWithoutAnOpenPortDrivesNoLine) {
+    Ctx().link.busmode = kBusModeSingleWire;
+    LineSetRTS();
+    EXPECT_EQ(CloseAccessPort(), 1u);
+    EXPECT_TRUE(TakeEscapeCalls().empty());
+    EXPECT_TRUE(ErrorTraces().empty());
+    EXPECT_EQ(Ctx().lines.dtr, LINE_CLEARED);
+    EXPECT_EQ(Ctx().lines.rts, LINE_CLEARED);
+}
+
 TEST_F(AccessPortTest, FailedOpenIsReportedUnlessPortsAreSearched) {
     ComPortMapping missing(kPort, "/nonexistent/port");
     EXPECT_EQ(OpenAccessPort(kPort, 9600, 2, 0), 0u);
