@@ -4,6 +4,7 @@
 #include "BoardFixture.h"
 #include "BusAccess.h"
 #include "Faults.h"
+#include "MailFrames.h"
 #include "MailPrimitives.h"
 #include "MailTransport.h"
 #include "Primitives.h"
@@ -18,23 +19,7 @@ using std::chrono::milliseconds;
 
 namespace {
 
-std::vector<uint8_t> Frame(uint8_t sequence, const std::vector<uint8_t>& payload) {
-    const size_t length = payload.size() + 3;
-    std::vector<uint8_t> f;
-    for (uint8_t b : {uint8_t{0x10}, static_cast<uint8_t>(length >> 8),
-                      static_cast<uint8_t>(length), sequence, uint8_t{0}, uint8_t{0}}) {
-        f.push_back(b);
-    }
-    for (uint8_t b : payload) {
-        f.push_back(b);
-    }
-    uint8_t sum = 0;
-    for (size_t i = 3; i < f.size(); ++i) {
-        sum = static_cast<uint8_t>(sum + f[i]);
-    }
-    f.push_back(sum);
-    return f;
-}
+using testframes::Frame;
 
 std::vector<uint8_t> Concat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
     for (uint8_t x : b) {

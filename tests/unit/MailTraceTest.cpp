@@ -1,5 +1,6 @@
 // The decoded mail trace lines and the receiver's guard of its output area.
 #include "MailTrace.h"
+#include "MailFrames.h"
 #include "MailReceiver.h"
 
 #include <gtest/gtest.h>
@@ -7,25 +8,7 @@
 
 namespace {
 
-// A frame around the payload, as the transport builds it.
-std::vector<uint8_t> Frame(uint8_t sequence, const std::vector<uint8_t>& payload) {
-    const size_t length = payload.size() + 3;
-    std::vector<uint8_t> f;
-    f.reserve(length + 4);
-    for (uint8_t b : {uint8_t{0x10}, static_cast<uint8_t>(length >> 8),
-                      static_cast<uint8_t>(length), sequence, uint8_t{0}, uint8_t{0}}) {
-        f.push_back(b);
-    }
-    for (uint8_t b : payload) {
-        f.push_back(b);
-    }
-    uint8_t sum = 0;
-    for (size_t i = 3; i < f.size(); ++i) {
-        sum = static_cast<uint8_t>(sum + f[i]);
-    }
-    f.push_back(sum);
-    return f;
-}
+using testframes::Frame;
 
 std::string Line(uint8_t sequence, const std::vector<uint8_t>& payload) {
     const auto f = Frame(sequence, payload);
