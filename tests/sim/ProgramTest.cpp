@@ -1,18 +1,11 @@
 // The vtarget program as users run it: ready line, one mail over the link,
 // a signal to stop, the dump and the link afterwards; bad command lines.
 #include "BoardFixture.h"
+#include "ChildProgram.h"
 #include "TestFiles.h"
 
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -20,69 +13,9 @@ using testfiles::RunCommand;
 using testfiles::TempDir;
 
 // A running vtarget whose standard output and error the test reads.
-class Program {
+class Program : public testfiles::ChildProgram {
   public:
-    explicit Program(const std::vector<std::string>& args) {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) {
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-        std::vector<char*> argv{const_cast<char*>(VTARGET_PROGRAM)};
-        for (const auto& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, VTARGET_PROGRAM, &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        output_ = fds[0];
-    }
-
-    ~Program() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        close(output_);
-    }
-
-    // The first line it prints, empty if none comes in time.
-    std::string ReadLine(std::chrono::milliseconds timeout) {
-        std::string line;
-        while (line.empty() || line.back() != '\n') {
-            pollfd in{output_, POLLIN, 0};
-            char c;
-            if (poll(&in, 1, static_cast<int>(timeout.count())) <= 0 || read(output_, &c, 1) != 1) {
-                return line;
-            }
-            line += c;
-        }
-        return line;
-    }
-
-    // Sends the signal and returns the exit code, -1 if it did not exit normally.
-    int Stop(int signal) {
-        kill(pid_, signal);
-        for (int i = 0; i < 500; ++i) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    int output_ = -1;
+    explicit Program(const std::vector<std::string>& args) : ChildProgram(VTARGET_PROGRAM, args) {}
 };
 
 // Prints the bytes python3-intelhex reads from a HEX file, erased as FF.
