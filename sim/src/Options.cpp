@@ -57,7 +57,7 @@ bool StoreFlashId(const std::string& text, BoardOptions& o) {
     return maker && device && Store(maker, o.flashManufacturer) && Store(device, o.flashDevice);
 }
 
-struct OptionSpec {
+struct OptionRule {
     const char* name;
     const char* value; // shown in the usage; nullptr: a flag
     const char* help;
@@ -66,10 +66,10 @@ struct OptionSpec {
 
 constexpr uint64_t kMaxCount = INT64_MAX;
 
-const std::vector<OptionSpec>& Specs() {
+const std::vector<OptionRule>& Rules() {
     using O = BoardOptions;
     using S = const std::string&;
-    static const std::vector<OptionSpec> specs = {
+    static const std::vector<OptionRule> rules = {
         {"link", "PATH", "symlink to create for the board's port (required)",
          [](S v, O& o) { return !v.empty() && (o.linkPath = v, true); }},
         {"target", "N", "target type 0..23; 10 and 17 program bytes, others words (0)",
@@ -105,13 +105,13 @@ const std::vector<OptionSpec>& Specs() {
         {"dump", "FILE", "write the memory as Intel HEX to FILE on exit",
          [](S v, O& o) { return !v.empty() && (o.dumpPath = v, true); }},
     };
-    return specs;
+    return rules;
 }
 
-const OptionSpec* FindSpec(std::string_view name) {
-    for (const OptionSpec& spec : Specs()) {
-        if (name == spec.name) {
-            return &spec;
+const OptionRule* FindRule(std::string_view name) {
+    for (const OptionRule& rule : Rules()) {
+        if (name == rule.name) {
+            return &rule;
         }
     }
     return nullptr;
@@ -140,28 +140,28 @@ std::optional<size_t> ApplyOne(const std::vector<std::string>& args, size_t i, B
     }
     arg.remove_prefix(2);
     const size_t equals = arg.find('=');
-    const OptionSpec* spec = FindSpec(arg.substr(0, equals));
-    if (spec == nullptr) {
+    const OptionRule* rule = FindRule(arg.substr(0, equals));
+    if (rule == nullptr) {
         message = "unknown option '" + args[i] + "'";
         return std::nullopt;
     }
-    const std::string name = std::string("--") + spec->name;
+    const std::string name = std::string("--") + rule->name;
     size_t next = i + 1;
-    if (spec->value == nullptr) {
+    if (rule->value == nullptr) {
         if (equals != std::string_view::npos) {
             message = name + " takes no value";
             return std::nullopt;
         }
-        spec->apply({}, o);
+        rule->apply({}, o);
         return next;
     }
     const auto value = ValueOf(args, arg, equals, &next);
     if (!value) {
-        message = name + " needs a value (" + spec->value + ")";
+        message = name + " needs a value (" + rule->value + ")";
         return std::nullopt;
     }
-    if (!spec->apply(*value, o)) {
-        message = "invalid value '" + *value + "' for " + name + " (" + spec->value + ")";
+    if (!rule->apply(*value, o)) {
+        message = "invalid value '" + *value + "' for " + name + " (" + rule->value + ")";
         return std::nullopt;
     }
     return next;
@@ -194,13 +194,13 @@ std::string UsageText() {
     std::string text = "Usage: vtarget --link PATH [options]\n"
                        "Plays a target board with its monitor running on a pseudo-terminal\n"
                        "reachable as PATH, until SIGINT or SIGTERM.\n\nOptions:\n";
-    for (const OptionSpec& spec : Specs()) {
-        std::string left = std::string("  --") + spec.name;
-        if (spec.value != nullptr) {
-            left += std::string(" ") + spec.value;
+    for (const OptionRule& rule : Rules()) {
+        std::string left = std::string("  --") + rule.name;
+        if (rule.value != nullptr) {
+            left += std::string(" ") + rule.value;
         }
         left.resize(std::max<size_t>(left.size() + 2, 32), ' ');
-        text += left + spec.help + "\n";
+        text += left + rule.help + "\n";
     }
     text += "  --help                        this text\n";
     return text;
