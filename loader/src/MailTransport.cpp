@@ -136,10 +136,10 @@ uint32_t MailTransaction(const uint8_t* payload, uint32_t size, uint8_t* respons
     if (!SendFrame(frameSize)) {
         return MAIL_WRONG_RESPONSE_PRIMITIVE;
     }
-    const uint32_t deadline = TickDeadline(FirstDeadlineMs(payload[0]));
     if (response == nullptr) {
         return MAIL_NO_ERROR;
     }
+    const uint32_t deadline = TickDeadline(FirstDeadlineMs(payload[0]));
     // The receiver keeps the raw frame for the trace, over 4 KiB: it lives
     // with the thread rather than on the caller's stack.
     static thread_local MailReceiver receiver;

@@ -24,19 +24,19 @@ class Request {
         return *this;
     }
     Request& U32(uint32_t value) { return U16(value & 0xFFFF).U16(value >> 16); }
-    Request& Bytes(const uint8_t* data, uint32_t count) {
+    Request& Data(const uint8_t* data, uint32_t count) {
         std::memcpy(bytes_ + size_, data, count);
         size_ += count;
         return *this;
     }
-    Request& Words(const uint16_t* data, uint32_t count) {
+    Request& Data(const uint16_t* data, uint32_t count) {
         for (uint32_t i = 0; i < count; ++i) {
             U16(data[i]);
         }
         return *this;
     }
 
-    const uint8_t* Data() const { return bytes_; }
+    const uint8_t* Bytes() const { return bytes_; }
     uint32_t Size() const { return size_; }
 
   private:
@@ -44,7 +44,7 @@ class Request {
     uint32_t size_ = 0;
 };
 
-// The last response's payload, read without going past its end.
+// The last response's payload; its length is checked by Exchange().
 const uint8_t* Response() {
     return Ctx().mail.response;
 }
@@ -64,7 +64,7 @@ uint32_t ResponseU32(uint32_t at) {
 // Runs the transaction and checks that the answer is the expected
 // primitive with at least dataBytes after its code.
 uint32_t Exchange(const Request& request, uint8_t expected, uint32_t dataBytes) {
-    const uint32_t code = MailTransaction(request.Data(), request.Size(), Ctx().mail.response);
+    const uint32_t code = MailTransaction(request.Bytes(), request.Size(), Ctx().mail.response);
     if (code != MAIL_NO_ERROR) {
         return code;
     }
@@ -83,7 +83,7 @@ uint32_t Confirmed(const Request& request, uint8_t expected) {
 }
 
 uint32_t Unconfirmed(const Request& request) {
-    return MailTransaction(request.Data(), request.Size(), nullptr);
+    return MailTransaction(request.Bytes(), request.Size(), nullptr);
 }
 
 // A transfer whose frame would exceed the largest one is refused as the
@@ -92,26 +92,17 @@ bool FitsOneMail(uint64_t dataBytes) {
     return kTransferHeader + dataBytes <= kMaxRequestPayload;
 }
 
-// Address, count and data of a word transfer.
-uint32_t WordTransfer(uint8_t request, uint8_t confirm, uint32_t address, uint32_t count,
-                      const uint16_t* words) {
+// Address, count and the data of a byte or word transfer; without a confirm
+// code the request is sent unconfirmed.
+template <typename Unit>
+uint32_t Transfer(uint8_t request, uint8_t confirm, uint32_t address, uint32_t count,
+                  const Unit* data) {
     std::this_thread::yield();
-    if (!FitsOneMail(uint64_t{count} * 2)) {
+    if (!FitsOneMail(uint64_t{count} * sizeof(Unit))) {
         return MAIL_TOO_LONG;
     }
     Request r(request);
-    r.U32(address).U16(count).Words(words, count);
-    return confirm == RESERVED_PRIM_000 ? Unconfirmed(r) : Confirmed(r, confirm);
-}
-
-uint32_t ByteTransfer(uint8_t request, uint8_t confirm, uint32_t address, uint32_t count,
-                      const uint8_t* bytes) {
-    std::this_thread::yield();
-    if (!FitsOneMail(count)) {
-        return MAIL_TOO_LONG;
-    }
-    Request r(request);
-    r.U32(address).U16(count).Bytes(bytes, count);
+    r.U32(address).U16(count).Data(data, count);
     return confirm == RESERVED_PRIM_000 ? Unconfirmed(r) : Confirmed(r, confirm);
 }
 
@@ -174,19 +165,19 @@ uint32_t MonReadWord(uint32_t address, uint16_t* out) {
 }
 
 uint32_t MonWriteMem16(uint32_t address, uint32_t count, const uint16_t* words) {
-    return WordTransfer(WRITE_MEM16_REQ, WRITE_MEM16_CFM, address, count, words);
+    return Transfer(WRITE_MEM16_REQ, WRITE_MEM16_CFM, address, count, words);
 }
 
 uint32_t MonWriteMem16NoConfirm(uint32_t address, uint32_t count, const uint16_t* words) {
-    return WordTransfer(WRITE_MEM16_REQ, RESERVED_PRIM_000, address, count, words);
+    return Transfer(WRITE_MEM16_REQ, RESERVED_PRIM_000, address, count, words);
 }
 
 uint32_t MonWriteMem8(uint32_t address, uint32_t count, const uint8_t* bytes) {
-    return ByteTransfer(WRITE_MEM8_REQ, WRITE_MEM8_CFM, address, count, bytes);
+    return Transfer(WRITE_MEM8_REQ, WRITE_MEM8_CFM, address, count, bytes);
 }
 
 uint32_t MonWriteMem8NoConfirm(uint32_t address, uint32_t count, const uint8_t* bytes) {
-    return ByteTransfer(WRITE_MEM8_REQ, RESERVED_PRIM_000, address, count, bytes);
+    return Transfer(WRITE_MEM8_REQ, RESERVED_PRIM_000, address, count, bytes);
 }
 
 uint32_t MonWriteWord(uint32_t address, uint16_t value) {
@@ -198,23 +189,23 @@ uint32_t MonWriteByte(uint32_t address, uint8_t value) {
 }
 
 uint32_t MonProgIntFlash16(uint32_t address, uint32_t count, const uint16_t* words) {
-    return WordTransfer(PROG_INT_FLASH_REQ, PROG_INT_FLASH_CFM, address, count, words);
+    return Transfer(PROG_INT_FLASH_REQ, PROG_INT_FLASH_CFM, address, count, words);
 }
 
 uint32_t MonProgExtFlash16(uint32_t address, uint32_t count, const uint16_t* words) {
-    return WordTransfer(PROG_EXT_FLASH_REQ, PROG_EXT_FLASH_CFM, address, count, words);
+    return Transfer(PROG_EXT_FLASH_REQ, PROG_EXT_FLASH_CFM, address, count, words);
 }
 
 uint32_t MonProgExt2Flash8(uint32_t address, uint32_t count, const uint16_t* words) {
-    return WordTransfer(PROG_EXT_2FLASH8_REQ, PROG_EXT_2FLASH8_CFM, address, count, words);
+    return Transfer(PROG_EXT_2FLASH8_REQ, PROG_EXT_2FLASH8_CFM, address, count, words);
 }
 
 uint32_t MonProgIntFlash8(uint32_t address, uint32_t count, const uint8_t* bytes) {
-    return ByteTransfer(PROG_INT_FLASH_REQ, PROG_INT_FLASH_CFM, address, count, bytes);
+    return Transfer(PROG_INT_FLASH_REQ, PROG_INT_FLASH_CFM, address, count, bytes);
 }
 
 uint32_t MonProgExtFlash8(uint32_t address, uint32_t count, const uint8_t* bytes) {
-    return ByteTransfer(PROG_EXT_FLASH_REQ, PROG_EXT_FLASH_CFM, address, count, bytes);
+    return Transfer(PROG_EXT_FLASH_REQ, PROG_EXT_FLASH_CFM, address, count, bytes);
 }
 
 uint32_t MonSectorErase(uint32_t address) {

@@ -7,9 +7,6 @@ namespace {
 
 constexpr const char* kModuleName = "Sio";
 
-// Read and write calls return at once; see PortTimeouts.
-constexpr PortTimeouts kPortTimeouts{0xFFFFFFFF, 0, 0, 0, 0};
-
 // The driver waits this long after a line change before purging, so that
 // bytes received at the old settings are gone by then.
 constexpr uint32_t kSettleMs = 20;
@@ -42,7 +39,7 @@ void ApplyLineSettings(DeviceControl& dcb, uint32_t baudrate, uint8_t stopbits) 
 // The common tail of every (re)configuration: time-outs (optional), settle,
 // purge, clear errors. Reports the failing step under the caller's name.
 bool FinishConfiguration(const char* function, bool setTimeouts) {
-    if (setTimeouts && !PortSetTimeouts(Port(), kPortTimeouts)) {
+    if (setTimeouts && !PortSetTimeouts(Port(), kImmediateReads)) {
         ERROR_TRACE(function, "Error: SetCommTimeouts()");
         LOG_ERROR_LINE("SetCommTimeouts()");
         return false;

@@ -52,7 +52,13 @@ struct PortTimeouts {
     uint32_t readTotalConstant = 0;
     uint32_t writeTotalMultiplier = 0;
     uint32_t writeTotalConstant = 0;
+
+    bool operator==(const PortTimeouts&) const = default;
 };
+
+// The only time-outs the driver uses: a read returns at once with what has
+// arrived, a write never times out.
+constexpr PortTimeouts kImmediateReads{0xFFFFFFFF, 0, 0, 0, 0};
 
 enum PurgeFlag : uint32_t {
     PURGE_TXABORT = 1,

@@ -15,11 +15,6 @@ namespace {
 // A driver may round an odd rate; a rate this close still talks to the target.
 constexpr uint32_t kRateTolerancePercent = 3;
 
-// The only time-outs the library uses: reads return at once with what has
-// arrived, writes never time out. The descriptor is non-blocking with
-// VMIN = VTIME = 0, which is exactly that.
-constexpr PortTimeouts kImmediateReads{0xFFFFFFFF, 0, 0, 0, 0};
-
 int Fd(PortHandle port) {
     return static_cast<int>(port);
 }
@@ -212,10 +207,9 @@ bool SetTimeouts(PortHandle port, const PortTimeouts& timeouts) {
     if (::ioctl(Fd(port), TCGETS2, &t) != 0) {
         return false;
     }
-    const bool immediate = timeouts.readInterval == kImmediateReads.readInterval &&
-                           timeouts.readTotalMultiplier == 0 && timeouts.readTotalConstant == 0 &&
-                           timeouts.writeTotalMultiplier == 0 && timeouts.writeTotalConstant == 0;
-    if (!immediate) {
+    // The descriptor is non-blocking with VMIN = VTIME = 0: reads return at
+    // once, writes never time out. Other time-outs are not supported.
+    if (timeouts != kImmediateReads) {
         errno = EINVAL;
         return false;
     }

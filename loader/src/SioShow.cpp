@@ -15,6 +15,12 @@ void PrintField(const char* format, uint32_t value) {
     std::printf(format, static_cast<unsigned long>(value));
 }
 
+// Characters print as the signed values they are, widened like a char
+// argument of printf.
+uint32_t CharValue(char c) {
+    return static_cast<uint32_t>(static_cast<int32_t>(c));
+}
+
 void PrintDeviceControl(const DeviceControl& dcb) {
     const uint32_t f = dcb.flags;
     std::printf("\nThe DCB structure defines the control setting for a serial communications "
@@ -42,18 +48,16 @@ void PrintDeviceControl(const DeviceControl& dcb) {
     PrintField("\n%08lX BYTE  ByteSize;           : number of bits/byte, 4-8\t  ", dcb.byteSize);
     PrintField("\n%08lX BYTE  Parity;             : 0-4=no,odd,even,mark,space\t  ", dcb.parity);
     PrintField("\n%08lX BYTE  StopBits;           : 0,1,2 = 1, 1.5, 2\t\t\t  ", dcb.stopBits);
-    // Characters print as the signed values they are, widened like a char
-    // argument of printf.
     PrintField("\n%08lX char  XonChar;            : Tx and Rx XON character\t\t  ",
-               static_cast<uint32_t>(static_cast<int32_t>(dcb.xonChar)));
+               CharValue(dcb.xonChar));
     PrintField("\n%08lX char  XoffChar;           : Tx and Rx XOFF character\t  ",
-               static_cast<uint32_t>(static_cast<int32_t>(dcb.xoffChar)));
+               CharValue(dcb.xoffChar));
     PrintField("\n%08lX char  ErrorChar;          : error replacement character\t  ",
-               static_cast<uint32_t>(static_cast<int32_t>(dcb.errorChar)));
+               CharValue(dcb.errorChar));
     PrintField("\n%08lX char  EofChar;            : end of input character\t\t  ",
-               static_cast<uint32_t>(static_cast<int32_t>(dcb.eofChar)));
+               CharValue(dcb.eofChar));
     PrintField("\n%08lX char  EvtChar;            : received event character\t  ",
-               static_cast<uint32_t>(static_cast<int32_t>(dcb.evtChar)));
+               CharValue(dcb.evtChar));
     PrintField("\n%08lX WORD  wReserved1;         : reserved; do not use\t\t  ", dcb.reserved1);
     std::printf("\n");
 }
