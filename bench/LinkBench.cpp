@@ -50,6 +50,7 @@ struct RunningBoard {
 // Median round trip of a one-byte READ_MEM8_REQ at the rate.
 void RoundTrip(uint32_t rate, int rounds) {
     vtarget::BoardOptions options;
+    options.monitorRunning = true;
     options.baudRate = rate;
     RunningBoard b(options);
     if (OpenAccessPort(kPort, rate, 2, 0) != 1) {
@@ -80,6 +81,7 @@ void RoundTrip(uint32_t rate, int rounds) {
 // Processor time of a transaction that gets no answer (three sends).
 void Unanswered() {
     vtarget::BoardOptions options;
+    options.monitorRunning = true;
     options.baudRate = 1000000;
     options.faults.silentAfter = 0;
     RunningBoard b(options);

@@ -2,6 +2,7 @@
 #include "BoardShared.h"
 #include "HexDump.h"
 #include "Link.h"
+#include "PhaseFactory.h"
 #include "Pty.h"
 #include "RamMemory.h"
 #include "WakeFd.h"
@@ -16,7 +17,7 @@ namespace vtarget {
 struct Board::Impl {
     explicit Impl(BoardOptions boardOptions)
         : options(std::move(boardOptions)),
-          shared(std::make_unique<RamMemory>(), options.baudRate) {}
+          shared(std::make_unique<RamMemory>(), FirstRate(options), FirstStage(options)) {}
 
     bool Launch(std::string& error);
     void Shutdown();
@@ -33,15 +34,19 @@ struct Board::Impl {
 };
 
 bool Board::Impl::Launch(std::string& error) {
-    if (options.baudRate == 0) {
+    if (options.monitorRunning && options.baudRate == 0) {
         error = "the expected baud rate must not be 0";
+        return false;
+    }
+    if (shared.ExpectedRate() == 0) {
+        error = "target type " + std::to_string(options.targetType) + " has no boot loader";
         return false;
     }
     if (!wake.Valid()) {
         error = "cannot create the wake-up eventfd";
         return false;
     }
-    if (!pty.Open(options.baudRate, error)) {
+    if (!pty.Open(shared.ExpectedRate(), error)) {
         return false;
     }
     if (!options.linkPath.empty() && !CreateLink(options.linkPath, pty.SlavePath(), error)) {
@@ -116,7 +121,19 @@ uint64_t Board::DroppedFrames() const {
 }
 
 uint32_t Board::ExpectedBaudRate() const {
-    return impl_->shared.expectedBaudRate;
+    return impl_->shared.ExpectedRate();
+}
+
+std::vector<uint32_t> Board::RateHistory() const {
+    return impl_->shared.RateHistory();
+}
+
+Stage Board::CurrentStage() const {
+    return impl_->shared.CurrentStage();
+}
+
+std::vector<uint8_t> Board::ReceivedImage() const {
+    return impl_->shared.LastDownload();
 }
 
 void Board::SetReplyOverride(ReplyOverride hook) {

@@ -1,7 +1,5 @@
 #include "BoardLoop.h"
 
-#include "MonitorPhase.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <poll.h>
@@ -10,7 +8,7 @@ namespace vtarget {
 
 namespace {
 
-// A message that stops arriving for this long is given up, so that a
+// A mail frame that stops arriving for this long is given up, so that a
 // frame with a lost byte does not swallow the PC's retry.
 constexpr auto kQuietGap = std::chrono::milliseconds(300);
 // Received bytes waiting for their arrival time, beyond which the board
@@ -18,15 +16,6 @@ constexpr auto kQuietGap = std::chrono::milliseconds(300);
 constexpr size_t kMaxQueued = 64 * 1024;
 // Pause after the master failed, instead of polling it in a loop.
 constexpr auto kFailurePause = std::chrono::milliseconds(50);
-
-MonitorSettings MonitorSettingsOf(const BoardOptions& options) {
-    MonitorSettings settings;
-    settings.targetType = options.targetType;
-    settings.flashManufacturer = options.flashManufacturer;
-    settings.flashDevice = options.flashDevice;
-    settings.version = options.version;
-    return settings;
-}
 
 int TimeoutUntil(Clock::time_point deadline, Clock::time_point now) {
     if (deadline <= now) {
@@ -40,8 +29,8 @@ int TimeoutUntil(Clock::time_point deadline, Clock::time_point now) {
 
 BoardLoop::BoardLoop(int master, int wake, const BoardOptions& options, BoardShared& shared)
     : master_(master), wake_(wake), echo_(options.echo), shared_(shared), faults_(options.faults),
-      line_(master, wake, options.wireTiming, faults_, shared),
-      phase_(std::make_unique<MonitorPhase>(shared, faults_, MonitorSettingsOf(options))) {}
+      line_(master, wake, options.wireTiming, faults_, shared), phases_(options, shared, faults_),
+      phase_(phases_.Make(shared.CurrentStage(), Clock::now())) {}
 
 void BoardLoop::Run() {
     while (Step()) {
@@ -70,29 +59,44 @@ bool BoardLoop::Step() {
 }
 
 int BoardLoop::PollTimeout(Clock::time_point now) const {
+    std::optional<Clock::time_point> wake = phase_->NextDeadline();
+    const auto earliest = [&wake](Clock::time_point t) { wake = wake ? std::min(*wake, t) : t; };
     if (!received_.empty()) {
-        return TimeoutUntil(received_.front().due, now);
+        earliest(received_.front().due);
+    } else if (phase_->MidMessage()) {
+        earliest(lastArrival_ + kQuietGap);
     }
-    if (phase_->MidMessage()) {
-        return TimeoutUntil(lastArrival_ + kQuietGap, now);
-    }
-    return -1;
+    return wake ? TimeoutUntil(*wake, now) : -1;
 }
 
+// Bytes and timers in the order they are due, so that a byte that came
+// before a time-out is seen before it and one that came after is not.
 bool BoardLoop::Deliver(Clock::time_point now) {
-    while (!received_.empty() && received_.front().due <= now) {
+    for (;;) {
+        if (TimerFirst(now)) {
+            if (!FireTimer(now)) {
+                return false;
+            }
+            continue;
+        }
+        if (received_.empty() || received_.front().due > now) {
+            break;
+        }
         const RxByte byte = received_.front();
         received_.pop_front();
         if (!DeliverByte(byte)) {
             return false;
         }
     }
-    if (!received_.empty() || !phase_->MidMessage() || now - lastArrival_ < kQuietGap) {
-        return true;
+    return EndQuietMessage(now);
+}
+
+bool BoardLoop::TimerFirst(Clock::time_point now) const {
+    const auto deadline = phase_->NextDeadline();
+    if (!deadline || *deadline > now) {
+        return false;
     }
-    std::vector<Reply> replies;
-    phase_->LineQuiet(now, replies);
-    return SendReplies(replies);
+    return received_.empty() || *deadline <= received_.front().due;
 }
 
 bool BoardLoop::DeliverByte(const RxByte& byte) {
@@ -102,7 +106,30 @@ bool BoardLoop::DeliverByte(const RxByte& byte) {
         return false;
     }
     std::vector<Reply> replies;
-    phase_->Receive(byte.value, byte.due, replies);
+    phase_->Receive(byte, replies);
+    return Conclude(replies);
+}
+
+bool BoardLoop::FireTimer(Clock::time_point now) {
+    std::vector<Reply> replies;
+    phase_->OnTimer(now, replies);
+    return Conclude(replies);
+}
+
+bool BoardLoop::EndQuietMessage(Clock::time_point now) {
+    if (!received_.empty() || !phase_->MidMessage() || now - lastArrival_ < kQuietGap) {
+        return true;
+    }
+    std::vector<Reply> replies;
+    phase_->LineQuiet(now, replies);
+    return Conclude(replies);
+}
+
+bool BoardLoop::Conclude(const std::vector<Reply>& replies) {
+    if (const auto next = phase_->Handover()) {
+        phase_ = phases_.Make(*next, Clock::now());
+        shared_.EnterStage(*next);
+    }
     return SendReplies(replies);
 }
 
@@ -114,7 +141,7 @@ bool BoardLoop::SendReplies(const std::vector<Reply>& replies) {
             return false;
         }
         if (reply.bytes.empty() && reply.newBaudRate) {
-            shared_.expectedBaudRate = *reply.newBaudRate;
+            shared_.ExpectRate(*reply.newBaudRate);
         }
     }
     return true;

@@ -2,8 +2,8 @@
 
 namespace vtarget {
 
-BoardShared::BoardShared(std::unique_ptr<MemoryModel> memory, uint32_t baudRate)
-    : expectedBaudRate(baudRate), memory_(std::move(memory)) {}
+BoardShared::BoardShared(std::unique_ptr<MemoryModel> memory, uint32_t baudRate, Stage stage)
+    : memory_(std::move(memory)), expectedRate_(baudRate), rateHistory_{baudRate}, stage_(stage) {}
 
 std::optional<std::vector<uint8_t>> BoardShared::OnMail(const ReceivedMail& mail) {
     {
@@ -32,6 +32,30 @@ size_t BoardShared::MailCount() const {
 void BoardShared::SetReplyOverride(ReplyOverride hook) {
     std::lock_guard lock(hookMutex_);
     hook_ = std::move(hook);
+}
+
+void BoardShared::ExpectRate(uint32_t baudRate) {
+    std::lock_guard lock(rateMutex_);
+    if (baudRate == expectedRate_.load()) {
+        return;
+    }
+    expectedRate_ = baudRate;
+    rateHistory_.push_back(baudRate);
+}
+
+std::vector<uint32_t> BoardShared::RateHistory() const {
+    std::lock_guard lock(rateMutex_);
+    return rateHistory_;
+}
+
+void BoardShared::RecordDownload(std::vector<uint8_t> bytes) {
+    std::lock_guard lock(downloadMutex_);
+    download_ = std::move(bytes);
+}
+
+std::vector<uint8_t> BoardShared::LastDownload() const {
+    std::lock_guard lock(downloadMutex_);
+    return download_;
 }
 
 } // namespace vtarget

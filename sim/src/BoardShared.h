@@ -1,5 +1,6 @@
 // State the board thread shares with the Board's callers: the memory, the
-// log of valid mails, the reply hook and the counters. Each part guards
+// log of valid mails, the reply hook, the counters, the expected rate and
+// its history, the stage and the last boot download. Each part guards
 // itself, so that a hook running on the board thread may call back into
 // the Board without deadlock.
 #pragma once
@@ -24,7 +25,9 @@ struct BoardCounters {
 
 class BoardShared {
   public:
-    explicit BoardShared(std::unique_ptr<MemoryModel> memory, uint32_t baudRate);
+    // baudRate: the rate the board expects first.
+    explicit BoardShared(std::unique_ptr<MemoryModel> memory, uint32_t baudRate,
+                         Stage stage = Stage::Monitor);
 
     // Runs work with the memory model locked.
     template <typename Work>
@@ -39,8 +42,18 @@ class BoardShared {
     size_t MailCount() const;
     void SetReplyOverride(ReplyOverride hook);
 
+    uint32_t ExpectedRate() const { return expectedRate_.load(); }
+    // From now on the board expects this rate; a change goes into the history.
+    void ExpectRate(uint32_t baudRate);
+    std::vector<uint32_t> RateHistory() const;
+
+    Stage CurrentStage() const { return stage_.load(); }
+    void EnterStage(Stage stage) { stage_ = stage; }
+
+    void RecordDownload(std::vector<uint8_t> bytes);
+    std::vector<uint8_t> LastDownload() const;
+
     BoardCounters counters;
-    std::atomic<uint32_t> expectedBaudRate;
 
   private:
     mutable std::mutex memoryMutex_;
@@ -49,6 +62,12 @@ class BoardShared {
     std::vector<ReceivedMail> mails_;
     std::mutex hookMutex_;
     ReplyOverride hook_;
+    std::atomic<uint32_t> expectedRate_;
+    mutable std::mutex rateMutex_;
+    std::vector<uint32_t> rateHistory_;
+    std::atomic<Stage> stage_;
+    mutable std::mutex downloadMutex_;
+    std::vector<uint8_t> download_;
 };
 
 } // namespace vtarget

@@ -38,14 +38,14 @@ bool Line::RateMatches(LineSettings& settings) const {
     if (!ReadLineSettings(master_, settings)) {
         return true; // nothing to compare with: let the bytes through
     }
-    const double expected = shared_.expectedBaudRate.load();
+    const double expected = shared_.ExpectedRate();
     return std::fabs(settings.baudRate - expected) <= kRateTolerance * expected;
 }
 
 Clock::duration Line::ByteTimeNow() const {
     LineSettings settings;
     ReadLineSettings(master_, settings);
-    return ByteTime(shared_.expectedBaudRate.load(), settings.twoStopBits);
+    return ByteTime(shared_.ExpectedRate(), settings.twoStopBits);
 }
 
 bool Line::Receive(std::deque<RxByte>& queue) {
@@ -58,13 +58,13 @@ bool Line::Receive(std::deque<RxByte>& queue) {
     shared_.counters.bytesReceived += static_cast<uint64_t>(n);
     LineSettings settings;
     const bool garbled = !RateMatches(settings);
-    const auto byteTime = ByteTime(shared_.expectedBaudRate.load(), settings.twoStopBits);
+    const auto byteTime = ByteTime(shared_.ExpectedRate(), settings.twoStopBits);
     for (ssize_t i = 0; i < n; ++i) {
         // A lost byte took its line time all the same.
         const auto due = wireTiming_ ? arrivals_.Next(now, byteTime) : now;
         uint8_t byte = garbled ? kGarbledByte : buffer[i];
         if (faults_.PassIncoming(byte)) {
-            queue.push_back({byte, due});
+            queue.push_back({byte, due, byteTime, settings.xonXoffOutput});
         }
     }
     if (garbled) {
@@ -110,7 +110,7 @@ bool Line::Transmit(std::span<const uint8_t> bytes, std::optional<uint32_t> rate
         shared_.counters.garbledBytes += bytes.size();
     }
     if (rateAfter) {
-        shared_.expectedBaudRate = *rateAfter;
+        shared_.ExpectRate(*rateAfter);
     }
     return WriteAll(out);
 }

@@ -6,6 +6,7 @@
 #include "BoardShared.h"
 #include "FaultInjector.h"
 #include "PtyRate.h"
+#include "RxByte.h"
 #include "WireClock.h"
 
 #include <deque>
@@ -13,12 +14,6 @@
 #include <span>
 
 namespace vtarget {
-
-// A received byte and the time it has completely arrived.
-struct RxByte {
-    uint8_t value;
-    Clock::time_point due;
-};
 
 class Line {
   public:

@@ -15,6 +15,11 @@ constexpr size_t kAddressAt = 1;
 constexpr size_t kCountAt = 5;
 constexpr size_t kDataAt = 7;
 
+// The serial unit's clock register of the chips that boot at 8600 baud, and
+// the word that sets it to 9600.
+constexpr uint32_t kSerialClockRegister = 0xFFE326;
+constexpr uint16_t kClockFor9600 = 0x0008;
+
 uint16_t CountOf(std::span<const uint8_t> payload) {
     return GetLe16(payload, kCountAt);
 }
@@ -113,11 +118,31 @@ bool Monitor::WithinLimits(std::span<const uint8_t> payload) const {
 
 MonitorOutcome Monitor::Execute(MemoryModel& memory, std::span<const uint8_t> payload,
                                 bool refuse) {
-    const uint8_t code = payload[0];
-    if (refuse && AnswersWithStatus(code)) {
-        return Status(code, false);
+    if (refuse && AnswersWithStatus(payload[0])) {
+        return Status(payload[0], false);
     }
-    switch (code) {
+    MonitorOutcome outcome = Carry(memory, payload);
+    if (StepsRate(payload)) {
+        outcome.newBaudRate = kRateStepTarget;
+    }
+    return outcome;
+}
+
+bool Monitor::StepsRate(std::span<const uint8_t> payload) const {
+    switch (settings_.rateStep) {
+    case RateStep::ClockRegisterWrite:
+        return payload[0] == kWriteMem16Req && AddressOf(payload) == kSerialClockRegister &&
+               CountOf(payload) == 1 && GetLe16(payload, kDataAt) == kClockFor9600;
+    case RateStep::SetConfig:
+        return payload[0] == kSetConfigReq;
+    case RateStep::None:
+        break;
+    }
+    return false;
+}
+
+MonitorOutcome Monitor::Carry(MemoryModel& memory, std::span<const uint8_t> payload) {
+    switch (payload[0]) {
     case kReadMem8Req:
     case kReadMem16Req:
         return ReadMemory(memory, payload);

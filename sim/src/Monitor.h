@@ -3,6 +3,7 @@
 // the payloads of frames that arrived intact, with the memory locked.
 #pragma once
 
+#include "BootTable.h"
 #include "MemoryModel.h"
 
 #include <array>
@@ -18,6 +19,8 @@ struct MonitorSettings {
     uint16_t flashManufacturer = 0x0001;
     uint16_t flashDevice = 0x2249;
     uint32_t version = 0x00010000;
+    // The move to 9600 baud this target's monitor makes on the PC's cue.
+    RateStep rateStep = RateStep::None;
     // Longest checksum or CRC range; longer requests are dropped so that a
     // hostile mail cannot keep the board busy for long.
     uint64_t maxRange = 256u << 20;
@@ -39,6 +42,7 @@ class Monitor {
 
     // Carries out an accepted request. With refuse, a request answered by a
     // status gets status 0 and changes nothing.
+    // Some monitors then move to 9600 baud (see RateStep).
     MonitorOutcome Execute(MemoryModel& memory, std::span<const uint8_t> payload, bool refuse);
 
     uint32_t ConfigWord() const { return config_; }
@@ -51,6 +55,8 @@ class Monitor {
     };
     std::optional<Shape> ShapeOf(uint8_t code) const;
     bool WithinLimits(std::span<const uint8_t> payload) const;
+    MonitorOutcome Carry(MemoryModel& memory, std::span<const uint8_t> payload);
+    bool StepsRate(std::span<const uint8_t> payload) const;
 
     static MonitorOutcome ReadMemory(const MemoryModel& memory, std::span<const uint8_t> payload);
     static MonitorOutcome WriteMemory(MemoryModel& memory, std::span<const uint8_t> payload);

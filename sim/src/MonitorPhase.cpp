@@ -12,8 +12,8 @@ MailParser::FrameSink MonitorPhase::SinkFor(Clock::time_point at, std::vector<Re
     return [this, at, &replies](const MailFrame& frame) { Handle(frame, at, replies); };
 }
 
-void MonitorPhase::Receive(uint8_t byte, Clock::time_point at, std::vector<Reply>& replies) {
-    parser_.Feed(byte, SinkFor(at, replies));
+void MonitorPhase::Receive(const RxByte& byte, std::vector<Reply>& replies) {
+    parser_.Feed(byte.value, SinkFor(byte.due, replies));
     CountParserDrops();
 }
 
@@ -29,7 +29,8 @@ void MonitorPhase::CountParserDrops() {
 
 void MonitorPhase::Handle(const MailFrame& frame, Clock::time_point at,
                           std::vector<Reply>& replies) {
-    if (!monitor_.Accepts(frame.payload)) {
+    const auto own = OwnAnswer(frame.payload);
+    if (!own && !monitor_.Accepts(frame.payload)) {
         ++shared_.counters.droppedFrames;
         return;
     }
@@ -41,6 +42,16 @@ void MonitorPhase::Handle(const MailFrame& frame, Clock::time_point at,
         }
         return;
     }
+    if (own) {
+        replies.push_back({override.value_or(*own), std::nullopt});
+        return;
+    }
+    Answer(frame, override, replies);
+}
+
+void MonitorPhase::Answer(const MailFrame& frame,
+                          const std::optional<std::vector<uint8_t>>& override,
+                          std::vector<Reply>& replies) {
     const bool refuse = AnswersWithStatus(frame.payload[0]) && faults_.RefuseConfirm();
     auto outcome = shared_.WithMemory(
         [&](MemoryModel& memory) { return monitor_.Execute(memory, frame.payload, refuse); });
@@ -49,6 +60,10 @@ void MonitorPhase::Handle(const MailFrame& frame, Clock::time_point at,
         return;
     }
     if (!outcome.answer) {
+        // Unanswered, but a rate change still takes effect.
+        if (outcome.newBaudRate) {
+            replies.push_back({{}, outcome.newBaudRate});
+        }
         return;
     }
     faults_.MaybeWrongPrimitive(*outcome.answer);

@@ -7,19 +7,32 @@
 #include "Monitor.h"
 #include "Phase.h"
 
+#include <span>
+
 namespace vtarget {
 
-class MonitorPhase final : public Phase {
+class MonitorPhase : public Phase {
   public:
     MonitorPhase(BoardShared& shared, FaultInjector& faults, const MonitorSettings& settings);
 
-    void Receive(uint8_t byte, Clock::time_point at, std::vector<Reply>& replies) override;
+    void Receive(const RxByte& byte, std::vector<Reply>& replies) override;
     bool MidMessage() const override { return parser_.MidFrame(); }
     void LineQuiet(Clock::time_point now, std::vector<Reply>& replies) override;
+
+  protected:
+    // A request that a program speaking the monitor's mails answers itself,
+    // besides the monitor's own: the raw bytes that go back. Nothing for
+    // every other request.
+    virtual std::optional<std::vector<uint8_t>>
+    OwnAnswer(std::span<const uint8_t> /*payload*/) const {
+        return std::nullopt;
+    }
 
   private:
     MailParser::FrameSink SinkFor(Clock::time_point at, std::vector<Reply>& replies);
     void Handle(const MailFrame& frame, Clock::time_point at, std::vector<Reply>& replies);
+    void Answer(const MailFrame& frame, const std::optional<std::vector<uint8_t>>& override,
+                std::vector<Reply>& replies);
     void CountParserDrops();
 
     BoardShared& shared_;

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <optional>
@@ -74,7 +75,9 @@ const std::vector<OptionRule>& Rules() {
          [](S v, O& o) { return !v.empty() && (o.linkPath = v, true); }},
         {"target", "N", "target type 0..23; 10 and 17 program bytes, others words (0)",
          [](S v, O& o) { return Store(ParseNumber(v, 10, 23), o.targetType); }},
-        {"baud", "RATE", "baud rate the board expects (115200)",
+        {"monitor-running", nullptr, "start with the monitor running, not in the boot loader",
+         [](S, O& o) { return o.monitorRunning = true; }},
+        {"baud", "RATE", "rate of the monitor with --monitor-running (115200)",
          [](S v, O& o) {
              return Store(ParseNumber(v, 10, 100'000'000), o.baudRate) && o.baudRate;
          }},
@@ -82,8 +85,12 @@ const std::vector<OptionRule>& Rules() {
          [](S, O& o) { return o.echo = true; }},
         {"wire-timing", nullptr, "bytes take their line time in both directions",
          [](S, O& o) { return o.wireTiming = true; }},
-        {"monitor-running", nullptr, "start with the monitor running (the only mode so far)",
-         [](S, O&) { return true; }},
+        {"boot-prompt", "HEX", "byte the chip and ARM boot loaders prompt with (02)",
+         [](S v, O& o) { return Store(ParseNumber(v, 16, 0xFF), o.bootPrompt); }},
+        {"withhold-checksums", "N", "the chip boot loader keeps its first N checksums back",
+         [](S v, O& o) { return Store(ParseNumber(v, 10, INT32_MAX), o.withheldChecksums); }},
+        {"refuse-arm-header", nullptr, "the ARM boot loader refuses every header",
+         [](S, O& o) { return o.refuseArmHeader = true; }},
         {"flash-id", "MMMM:DDDD", "hex manufacturer and device of the flash (0001:2249)",
          StoreFlashId},
         {"version", "HEX", "monitor version reported (00010000)",
@@ -192,8 +199,9 @@ ParseStatus ParseOptions(const std::vector<std::string>& args, BoardOptions& opt
 
 std::string UsageText() {
     std::string text = "Usage: vtarget --link PATH [options]\n"
-                       "Plays a target board with its monitor running on a pseudo-terminal\n"
-                       "reachable as PATH, until SIGINT or SIGTERM.\n\nOptions:\n";
+                       "Plays a target board on a pseudo-terminal reachable as PATH, until\n"
+                       "SIGINT or SIGTERM. The board starts in the boot loader of its target\n"
+                       "type, at that boot loader's rate.\n\nOptions:\n";
     for (const OptionRule& rule : Rules()) {
         std::string left = std::string("  --") + rule.name;
         if (rule.value != nullptr) {

@@ -12,6 +12,7 @@ bool ReadLineSettings(int fd, LineSettings& settings) {
     }
     settings.baudRate = tio.c_ospeed;
     settings.twoStopBits = (tio.c_cflag & CSTOPB) != 0;
+    settings.xonXoffOutput = (tio.c_iflag & IXON) != 0;
     return true;
 }
 

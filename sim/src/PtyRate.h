@@ -11,6 +11,9 @@ namespace vtarget {
 struct LineSettings {
     uint32_t baudRate = 0;
     bool twoStopBits = false;
+    // IXON on the PC side: its line discipline stops sending on XOFF from
+    // the board and goes on at XON, and the PC never reads the two.
+    bool xonXoffOutput = false;
 };
 
 // On Linux the master and the slave of a pty share one termios, so either

@@ -25,7 +25,9 @@ class AccessPortTest : public BoardTest {
 };
 
 TEST_F(AccessPortTest, BusModeDecidesWhichLinesOpenAndCloseDrive) {
-    StartBoard();
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    StartBoard(options);
     ASSERT_TRUE(OpenLink(0x8002));
     EXPECT_THAT(TakeEscapeCalls(), ElementsAre(ESCAPE_SETDTR));
     CloseAccessPort();
@@ -53,7 +55,9 @@ TEST_F(AccessPortTest, BusModeDecidesWhichLinesOpenAndCloseDrive) {
 }
 
 TEST_F(AccessPortTest, LinesSetWhileClosedApplyAtTheNextOpen) {
-    StartBoard();
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    StartBoard(options);
     EXPECT_EQ(LineSetDTR(), 1u);
     EXPECT_EQ(LineSetBREAK(), 1u);
     EXPECT_TRUE(LineIndications().empty());

@@ -12,7 +12,9 @@
 class PrimitivesTest : public BoardTest {};
 
 TEST_F(PrimitivesTest, MemoryReadsAndWritesRoundTrip) {
-    StartBoard();
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    StartBoard(options);
     ASSERT_TRUE(OpenLink());
     const auto bytes = testfiles::RandomBytes(4346, 7);
     ASSERT_EQ(MonWriteMem8(0x1000, 4338, bytes.data()), MAIL_NO_ERROR);
@@ -47,7 +49,9 @@ TEST_F(PrimitivesTest, MemoryReadsAndWritesRoundTrip) {
 }
 
 TEST_F(PrimitivesTest, FlashRequestsCarryWordsOrBytes) {
-    StartBoard();
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    StartBoard(options);
     ASSERT_TRUE(OpenLink());
     const uint16_t words[2] = {0x0201, 0x0403};
     EXPECT_EQ(MonProgIntFlash16(0x100, 2, words), MAIL_NO_ERROR);
@@ -68,7 +72,6 @@ TEST_F(PrimitivesTest, FlashRequestsCarryWordsOrBytes) {
     EXPECT_EQ(device, 0x2249);
 
     // ATmega boards program bytes.
-    vtarget::BoardOptions options;
     options.targetType = 10;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
@@ -80,7 +83,9 @@ TEST_F(PrimitivesTest, FlashRequestsCarryWordsOrBytes) {
 }
 
 TEST_F(PrimitivesTest, ChecksumAndCrcCoverTheInclusiveRange) {
-    StartBoard();
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    StartBoard(options);
     ASSERT_TRUE(OpenLink());
     const auto bytes = testfiles::RandomBytes(3000, 3);
     Board().WriteMemory(0x4000, bytes);
@@ -97,7 +102,9 @@ TEST_F(PrimitivesTest, ChecksumAndCrcCoverTheInclusiveRange) {
 }
 
 TEST_F(PrimitivesTest, BaudRateChangeMovesTheBoardNotThePc) {
-    StartBoard();
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    StartBoard(options);
     ASSERT_TRUE(OpenLink());
     EXPECT_EQ(MonSetBaudrate(230400), MAIL_NO_ERROR);
     EXPECT_EQ(Board().ExpectedBaudRate(), 230400u);

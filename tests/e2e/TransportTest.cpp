@@ -43,7 +43,9 @@ class TransportTest : public BoardTest {
 };
 
 TEST_F(TransportTest, LargestRequestsGoOutWholeAndLargerOnesAreRefusedUnsent) {
-    StartBoard();
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    StartBoard(options);
     ASSERT_TRUE(OpenLink());
     const auto bytes = testfiles::RandomBytes(4338, 1);
     EXPECT_EQ(MonWriteMem8(0x20000, 4338, bytes.data()), MAIL_NO_ERROR);
@@ -63,7 +65,9 @@ TEST_F(TransportTest, LargestRequestsGoOutWholeAndLargerOnesAreRefusedUnsent) {
 }
 
 TEST_F(TransportTest, SequenceNumbersWrapAndRetransmissionsRepeatTheirs) {
-    StartBoard();
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    StartBoard(options);
     ASSERT_TRUE(OpenLink());
     uint32_t version = 0;
     for (int i = 0; i < 257; ++i) {
@@ -92,7 +96,9 @@ TEST_F(TransportTest, SequenceNumbersWrapAndRetransmissionsRepeatTheirs) {
 }
 
 TEST_F(TransportTest, ReceiverSkipsNoiseAndRejectsBadFrames) {
-    StartBoard();
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    StartBoard(options);
     ASSERT_TRUE(OpenLink());
     uint32_t version = 0;
 
@@ -117,7 +123,9 @@ TEST_F(TransportTest, ReceiverSkipsNoiseAndRejectsBadFrames) {
 }
 
 TEST_F(TransportTest, ResponsesAreCheckedAgainstTheirRequest) {
-    StartBoard();
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    StartBoard(options);
     ASSERT_TRUE(OpenLink());
     uint8_t byte = 0x77;
     ReplyWith(Frame(0, {WRITE_MEM8_CFM, 0}));
@@ -140,6 +148,7 @@ TEST_F(TransportTest, ResponsesAreCheckedAgainstTheirRequest) {
 
 TEST_F(TransportTest, UnansweredRequestGoesOutThreeTimesThenTimesOut) {
     vtarget::BoardOptions options;
+    options.monitorRunning = true;
     options.faults.silentAfter = 0;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
@@ -164,7 +173,9 @@ TEST_F(TransportTest, UnansweredRequestGoesOutThreeTimesThenTimesOut) {
 }
 
 TEST_F(TransportTest, PortFailuresEndTheTransactionAtOnce) {
-    StartBoard();
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    StartBoard(options);
     ASSERT_TRUE(OpenLink());
     StartTrace(DEBUG_MAIL_TRACE);
     uint32_t version = 0;
@@ -180,6 +191,7 @@ TEST_F(TransportTest, PortFailuresEndTheTransactionAtOnce) {
 
 TEST_F(TransportTest, EchoIsRemovedOnlyOnTheSingleWireBus) {
     vtarget::BoardOptions options;
+    options.monitorRunning = true;
     options.echo = true;
     StartBoard(options);
     ASSERT_TRUE(OpenLink(kBusModeSingleWire));
@@ -192,7 +204,9 @@ TEST_F(TransportTest, EchoIsRemovedOnlyOnTheSingleWireBus) {
 }
 
 TEST_F(TransportTest, UnconfirmedRequestsAreNotLostToTheNextPurge) {
-    StartBoard();
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    StartBoard(options);
     ASSERT_TRUE(OpenLink());
     uint32_t version = 0;
     for (uint32_t i = 0; i < 50; ++i) {
@@ -209,7 +223,9 @@ TEST_F(TransportTest, UnconfirmedRequestsAreNotLostToTheNextPurge) {
 }
 
 TEST_F(TransportTest, LateConfirmOfAnUnconfirmedWriteIsNotTakenForTheNextAnswer) {
-    StartBoard();
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    StartBoard(options);
     ASSERT_TRUE(OpenLink());
     // The write's confirm comes late, just ahead of the next answer.
     const auto late = Frame(0, {WRITE_MEM8_CFM, 1});
@@ -230,7 +246,9 @@ TEST_F(TransportTest, LateConfirmOfAnUnconfirmedWriteIsNotTakenForTheNextAnswer)
 }
 
 TEST_F(TransportTest, TraceShowsDumpsAndDecodedMails) {
-    StartBoard();
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    StartBoard(options);
     ASSERT_TRUE(OpenLink());
     StartTrace(DEBUG_RX_DUMP | DEBUG_TX_DUMP | DEBUG_MAIL_TRACE);
     uint16_t word = 0;

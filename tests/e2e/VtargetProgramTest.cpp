@@ -18,8 +18,8 @@ TEST(VtargetProgramTest, WritesThroughTheLinkEndUpInTheDump) {
     testfiles::TempDir dir;
     const std::string link = dir.file("ttyV");
     const std::string dump = dir.file("board.hex");
-    testfiles::ChildProgram program(VTARGET_PROGRAM,
-                                    {"--link", link, "--baud", "1000000", "--dump", dump});
+    testfiles::ChildProgram program(VTARGET_PROGRAM, {"--link", link, "--monitor-running", "--baud",
+                                                      "1000000", "--dump", dump});
     ASSERT_EQ(program.ReadLine(std::chrono::seconds(5)), "vtarget ready on " + link + "\n");
 
     ComPortMapping mapping(4, link);

@@ -10,11 +10,10 @@ void BoardTest::TearDown() {
 }
 
 void BoardTest::StartBoard(vtarget::BoardOptions options) {
-    const uint32_t rate = options.baudRate;
     board_ = std::make_unique<vtarget::Board>(std::move(options));
     std::string error;
     ASSERT_TRUE(board_->Start(error)) << error;
-    ASSERT_TRUE(port_.Open(board_->SlavePath(), rate)) << board_->SlavePath();
+    ASSERT_TRUE(port_.Open(board_->SlavePath(), board_->ExpectedBaudRate())) << board_->SlavePath();
 }
 
 void BoardTest::Send(const std::vector<uint8_t>& payload) {
@@ -51,6 +50,12 @@ std::vector<uint8_t> WriteMem8(uint32_t address, const std::vector<uint8_t>& dat
 
 std::vector<uint8_t> ReadMem8(uint32_t address, uint16_t count) {
     return Request(kReadMem8).U32(address).U16(count);
+}
+
+vtarget::BoardOptions RunningMonitor() {
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    return options;
 }
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

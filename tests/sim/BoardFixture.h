@@ -41,7 +41,8 @@ class BoardTest : public testing::Test {
   protected:
     void TearDown() override;
 
-    // Starts a board and opens its port at the board's expected rate.
+    // Starts a board and opens its port at the rate the board expects
+    // first: its monitor's with monitorRunning, otherwise its boot loader's.
     void StartBoard(vtarget::BoardOptions options = {});
 
     // Sends a request with the next sequence number.
@@ -58,6 +59,9 @@ class BoardTest : public testing::Test {
     PcPort port_;
     uint8_t sequence_ = 0x40;
 };
+
+// Options of a board whose monitor runs from the start.
+vtarget::BoardOptions RunningMonitor();
 
 // Polls the condition until it holds or the time is up.
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 2000ms);

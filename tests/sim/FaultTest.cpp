@@ -8,7 +8,7 @@ namespace {
 class FaultTest : public BoardTest {
   protected:
     void StartWith(const vtarget::FaultOptions& faults, bool echo = false) {
-        vtarget::BoardOptions options;
+        vtarget::BoardOptions options = RunningMonitor();
         options.faults = faults;
         options.echo = echo;
         StartBoard(options);
@@ -103,7 +103,7 @@ TEST_F(FaultTest, WrongPrimitiveCarriesTheNextAnswerCode) {
 }
 
 TEST_F(FaultTest, ReplyOverrideReplacesTheAnswer) {
-    StartBoard();
+    StartBoard(RunningMonitor());
     std::mutex mutex; // the hook runs on the board thread
     std::vector<vtarget::ReceivedMail> seen;
     board_->SetReplyOverride([&](const vtarget::ReceivedMail& mail) {

@@ -8,7 +8,7 @@ namespace {
 
 class FramingTest : public BoardTest {
   protected:
-    void SetUp() override { StartBoard(); }
+    void SetUp() override { StartBoard(RunningMonitor()); }
 
     // Sends the raw bytes, then a good request that must be answered.
     void ExpectDroppedThenAnswered(const std::vector<uint8_t>& bad, uint64_t drops) {

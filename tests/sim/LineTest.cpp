@@ -14,7 +14,7 @@ using Clock = std::chrono::steady_clock;
 class LineTest : public BoardTest {};
 
 TEST_F(LineTest, EchoPrecedesTheAnswer) {
-    vtarget::BoardOptions options;
+    vtarget::BoardOptions options = RunningMonitor();
     options.echo = true;
     StartBoard(options);
     const auto frame = Frame(5, Request(kGetVersion));
@@ -27,14 +27,14 @@ TEST_F(LineTest, EchoPrecedesTheAnswer) {
 }
 
 TEST_F(LineTest, RateWithinToleranceIsUnderstood) {
-    StartBoard();
+    StartBoard(RunningMonitor());
     ASSERT_TRUE(port_.SetRate(117'000)); // 1.6 % fast
     EXPECT_TRUE(Exchange(Request(kGetVersion)));
     EXPECT_EQ(board_->GarbledBytes(), 0u);
 }
 
 TEST_F(LineTest, WrongRateGarblesBothWays) {
-    vtarget::BoardOptions options;
+    vtarget::BoardOptions options = RunningMonitor();
     options.echo = true;
     StartBoard(options);
     ASSERT_TRUE(port_.SetRate(119'000)); // 3.3 % fast
@@ -49,7 +49,7 @@ TEST_F(LineTest, WrongRateGarblesBothWays) {
 }
 
 TEST_F(LineTest, BaudRateSwitchAnswersAtTheOldRate) {
-    StartBoard();
+    StartBoard(RunningMonitor());
     EXPECT_EQ(Confirm(Request(kSetBaudRate).U32(460'800), 34), 1);
     EXPECT_EQ(board_->ExpectedBaudRate(), 460'800u);
     // The PC has not switched yet: its request does not get through.
@@ -65,7 +65,7 @@ TEST_F(LineTest, BaudRateSwitchAnswersAtTheOldRate) {
 
 // 1008 bytes at 9600 baud, 10 bits each: 1.05 s on the line.
 TEST_F(LineTest, WireTimingPacesTheAnswer) {
-    vtarget::BoardOptions options;
+    vtarget::BoardOptions options = RunningMonitor();
     options.baudRate = 9600;
     options.wireTiming = true;
     StartBoard(options);
@@ -80,7 +80,7 @@ TEST_F(LineTest, WireTimingPacesTheAnswer) {
 // Two stop bits make each byte 11 bits long: a 114-byte request at 1200
 // baud then takes 1.045 s to arrive, against 0.95 s with one stop bit.
 TEST_F(LineTest, WireTimingDelaysArrivalByTheLineTime) {
-    vtarget::BoardOptions options;
+    vtarget::BoardOptions options = RunningMonitor();
     options.baudRate = 1200;
     options.wireTiming = true;
     StartBoard(options);
@@ -96,7 +96,7 @@ TEST_F(LineTest, WireTimingDelaysArrivalByTheLineTime) {
 
 TEST_F(LineTest, PcSideClosesAndReopens) {
     testfiles::TempDir dir;
-    vtarget::BoardOptions options;
+    vtarget::BoardOptions options = RunningMonitor();
     options.linkPath = dir.file("ttyV0");
     StartBoard(options);
     EXPECT_EQ(std::filesystem::read_symlink(options.linkPath), board_->SlavePath());
@@ -115,7 +115,7 @@ TEST_F(LineTest, PcSideClosesAndReopens) {
 
 TEST_F(LineTest, StopHangsUpAndRemovesTheLink) {
     testfiles::TempDir dir;
-    vtarget::BoardOptions options;
+    vtarget::BoardOptions options = RunningMonitor();
     options.linkPath = dir.file("ttyV1");
     testfiles::WriteFile(dir.file("other"), "");
     ASSERT_EQ(symlink(dir.file("other").c_str(), options.linkPath.c_str()), 0);
@@ -131,7 +131,7 @@ TEST_F(LineTest, StopHangsUpAndRemovesTheLink) {
 
 TEST_F(LineTest, LinkOverAFileIsRefused) {
     testfiles::TempDir dir;
-    vtarget::BoardOptions options;
+    vtarget::BoardOptions options = RunningMonitor();
     options.linkPath = dir.file("plain");
     testfiles::WriteFile(options.linkPath, "keep");
     vtarget::Board board(options);

@@ -52,6 +52,10 @@ bool PcPort::SetRate(uint32_t baudRate, bool twoStopBits) {
     return SetPortRate(fd_, baudRate, twoStopBits);
 }
 
+bool PcPort::SetXonXoff(bool on) {
+    return SetPortXonXoff(fd_, on);
+}
+
 bool PcPort::Write(const std::vector<uint8_t>& bytes) {
     size_t done = 0;
     const auto deadline = Clock::now() + std::chrono::seconds(5);

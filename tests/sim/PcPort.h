@@ -17,6 +17,8 @@ class PcPort {
     bool Open(const std::string& path, uint32_t baudRate, bool twoStopBits = false);
     void Close();
     bool SetRate(uint32_t baudRate, bool twoStopBits = false);
+    // XON/XOFF output flow control, off after Open().
+    bool SetXonXoff(bool on);
 
     bool Write(const std::vector<uint8_t>& bytes);
     // Whatever arrives within the time, returning early once count bytes came.

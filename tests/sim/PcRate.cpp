@@ -14,3 +14,12 @@ bool SetPortRate(int fd, uint32_t baudRate, bool twoStopBits) {
     tio.c_ispeed = baudRate;
     return ioctl(fd, TCSETS2, &tio) == 0;
 }
+
+bool SetPortXonXoff(int fd, bool on) {
+    struct termios2 tio {};
+    if (ioctl(fd, TCGETS2, &tio) != 0) {
+        return false;
+    }
+    tio.c_iflag = on ? (tio.c_iflag | IXON) : (tio.c_iflag & ~IXON);
+    return ioctl(fd, TCSETS2, &tio) == 0;
+}

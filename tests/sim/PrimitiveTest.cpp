@@ -20,7 +20,7 @@ std::vector<uint8_t> Range(uint8_t primitive, uint32_t start, uint32_t end) {
 
 class PrimitiveTest : public BoardTest {
   protected:
-    void SetUp() override { StartBoard(); }
+    void SetUp() override { StartBoard(RunningMonitor()); }
 
     uint32_t Value32(const std::vector<uint8_t>& request, uint8_t answerCode) {
         const auto answer = Exchange(request);
@@ -127,7 +127,7 @@ TEST_F(PrimitiveTest, ChecksumsCoverTheInclusiveRange) {
 
 TEST_F(PrimitiveTest, EightBitTargetsProgramBytes) {
     TearDown();
-    vtarget::BoardOptions options;
+    vtarget::BoardOptions options = RunningMonitor();
     options.targetType = 10;
     StartBoard(options);
     EXPECT_EQ(Confirm(Request(kProgIntFlash).U32(0x10).U16(3).Bytes({7, 8, 9}), 10), 1);

@@ -86,11 +86,25 @@ TEST(ProgramTest, ServesTheLinkUntilTerminatedAndDumpsTheMemory) {
 TEST(ProgramTest, InterruptStopsItAndRemovesTheLink) {
     TempDir dir;
     const std::string link = dir.file("ttyV");
-    Program program({"--link", link, "--echo", "--wire-timing", "--baud", "9600"});
+    Program program(
+        {"--link", link, "--echo", "--wire-timing", "--monitor-running", "--baud", "9600"});
     ASSERT_EQ(program.ReadLine(5000ms), "vtarget ready on " + link + "\n");
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(program.Stop(SIGINT), 0);
     EXPECT_FALSE(std::filesystem::is_symlink(link));
+}
+
+// Without --monitor-running the board waits in its boot loader.
+TEST(ProgramTest, StartsInTheBootLoaderOfItsType) {
+    TempDir dir;
+    const std::string link = dir.file("ttyV");
+    Program program({"--link", link, "--target", "5", "--boot-prompt", "0x3c"});
+    ASSERT_EQ(program.ReadLine(5000ms), "vtarget ready on " + link + "\n");
+    PcPort port;
+    ASSERT_TRUE(port.Open(link, 8600));
+    EXPECT_EQ(port.Read(1, 800ms), std::vector<uint8_t>{0x3C});
+    port.Close();
+    EXPECT_EQ(program.Stop(SIGTERM), 0);
 }
 
 TEST(ProgramTest, BadCommandLinesExitWithTwo) {
@@ -106,6 +120,9 @@ TEST(ProgramTest, BadCommandLinesExitWithTwo) {
         {"--link /tmp/x --version xyz", "invalid value 'xyz' for --version"},
         {"--link /tmp/x --silent-after -1", "invalid value '-1' for --silent-after"},
         {"--link /tmp/x --echo=1", "--echo takes no value"},
+        {"--link /tmp/x --boot-prompt 100", "invalid value '100' for --boot-prompt"},
+        {"--link /tmp/x --withhold-checksums -1", "invalid value '-1' for --withhold-checksums"},
+        {"--link /tmp/x --refuse-arm-header=1", "--refuse-arm-header takes no value"},
         {"--link /tmp/x stray", "unexpected argument 'stray'"},
     };
     for (const auto& [args, message] : cases) {
@@ -118,7 +135,9 @@ TEST(ProgramTest, BadCommandLinesExitWithTwo) {
 TEST(ProgramTest, HelpListsTheOptions) {
     const auto result = RunCommand(Vtarget("--help"));
     EXPECT_EQ(result.exitCode, 0);
-    for (const char* option : {"--link PATH", "--wire-timing", "--nak-every N", "--dump FILE"}) {
+    for (const char* option :
+         {"--link PATH", "--wire-timing", "--nak-every N", "--dump FILE", "--monitor-running",
+          "--boot-prompt HEX", "--withhold-checksums N", "--refuse-arm-header"}) {
         EXPECT_NE(result.output.find(option), std::string::npos) << option;
     }
 }
@@ -139,7 +158,7 @@ TEST(ProgramTest, DumpCoversEveryWrittenPage) {
         GTEST_SKIP() << ULVEX_TEST_PYTHON << " has no intelhex module";
     }
     TempDir dir;
-    vtarget::BoardOptions options;
+    vtarget::BoardOptions options = RunningMonitor();
     options.dumpPath = dir.file("stop.hex");
     vtarget::Board board(options);
     std::string error;

@@ -27,16 +27,28 @@ struct FaultOptions {
 };
 
 struct BoardOptions {
-    std::string linkPath;       // symlink to the slave; empty: no link
-    int targetType = 0;         // 10 and 17 are 8-bit targets (byte-wide PROG data)
-    uint32_t baudRate = 115200; // rate the board expects
-    bool echo = false;          // single-wire bus: every received byte goes back at once
-    bool wireTiming = false;    // bytes take their line time in both directions
+    std::string linkPath; // symlink to the slave; empty: no link
+    int targetType = 0;   // 10 and 17 are 8-bit targets (byte-wide PROG data)
+    // Whether the board starts with its monitor running instead of in the
+    // boot loader of its target type.
+    bool monitorRunning = false;
+    uint32_t baudRate = 115200; // rate the monitor expects when it runs from the start
+    // Boot loaders, for tests of the PC's side of the downloads.
+    uint8_t bootPrompt = 0x02;    // byte the chip and ARM boot loaders prompt with
+    int withheldChecksums = 0;    // checksum answers the chip boot loader keeps back first
+    bool refuseArmHeader = false; // the ARM boot loader answers the header with 0x15
+    bool echo = false;            // single-wire bus: every received byte goes back at once
+    bool wireTiming = false;      // bytes take their line time in both directions
     uint16_t flashManufacturer = 0x0001, flashDevice = 0x2249;
     uint32_t version = 0x00010000;
     FaultOptions faults;
     std::string dumpPath; // Intel HEX of the memory, written by Stop() when not empty
 };
+
+// What runs on the board: the boot loader of its target type (the ATmega's
+// resident one included), the monitor, or nothing at all after a download
+// that was not a monitor for this board.
+enum class Stage { BootLoader, Monitor, Hung };
 
 // One valid request frame as the board received it.
 struct ReceivedMail {
@@ -72,6 +84,12 @@ class Board {
     uint64_t GarbledBytes() const;  // bytes garbled by a baud rate mismatch, both directions
     uint64_t DroppedFrames() const; // frames the monitor dropped unanswered
     uint32_t ExpectedBaudRate() const;
+    // Every rate the board has expected, in order, the first included.
+    std::vector<uint32_t> RateHistory() const;
+    Stage CurrentStage() const;
+    // The bytes of the last completed boot download: the binary image, or
+    // for the ML675001 boot ROM the Intel HEX text as it came.
+    std::vector<uint8_t> ReceivedImage() const;
 
     void SetReplyOverride(ReplyOverride hook);
     std::vector<uint8_t> ReadMemory(uint32_t address, uint32_t count) const;

@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<vtarget::Reply> replies;
     const auto now = vtarget::Clock::now();
     for (size_t i = 1; i < size; ++i) {
-        phase.Receive(data[i], now, replies);
+        phase.Receive({data[i], now}, replies);
         if (quietEvery != 0 && i % quietEvery == 0 && phase.MidMessage()) {
             phase.LineQuiet(now, replies);
         }
