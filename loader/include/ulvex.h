@@ -144,7 +144,7 @@ typedef enum MailError {
     MAIL_TOO_LONG = 4,                 /* request frame above 4352 bytes */
     MAIL_TOO_SHORT = 5,                /* response length field 4 or less */
     MAIL_CHECKSUM_ERROR = 6,           /* response checksum wrong */
-    MAIL_UNEXPECTED_RETURN_VALUE = 7,  /* not produced by the transport */
+    MAIL_UNEXPECTED_RETURN_VALUE = 7,  /* not produced by the transport; null TM_ pointer */
     MAIL_WRONG_RESPONSE_PRIMITIVE = 8, /* other primitive, or port read/write failed */
     MAIL_NEGATIVE_CONFIRM = 9,         /* confirm status byte not 1 */
     MAIL_DATA_REQ_LENGTH_TOO_LONG = 10 /* read larger than one mail carries */
@@ -239,7 +239,9 @@ ULVEX_API uint32_t ULVEX_CALL TM_CloseAccessPort(void);
 
 /* Memory access. Results are MailError codes. Reads above
  * TM_READ_MEM16_MAX_WORDS / TM_READ_MEM8_MAX_BYTES return
- * MAIL_DATA_REQ_LENGTH_TOO_LONG without sending anything. */
+ * MAIL_DATA_REQ_LENGTH_TOO_LONG without sending anything. In this and the
+ * following sections, a null buffer, data or result pointer returns
+ * MAIL_UNEXPECTED_RETURN_VALUE without sending anything. */
 ULVEX_API uint32_t ULVEX_CALL TM_ReadMemory16(uint32_t address, uint32_t count, uint16_t* buffer);
 ULVEX_API uint32_t ULVEX_CALL TM_ReadMemory8(uint32_t address, uint32_t count, uint8_t* buffer);
 ULVEX_API uint32_t ULVEX_CALL TM_WriteMemory16(uint32_t address, uint32_t count,
@@ -302,7 +304,8 @@ ULVEX_API uint32_t ULVEX_CALL TM_SetBREAK(void);
 ULVEX_API uint32_t ULVEX_CALL TM_ClrBREAK(void);
 
 /* Sends raw bytes without framing. Returns 1 whether or not the write
- * succeeded (a failure shows only in the trace and the log). */
+ * succeeded (a failure shows only in the trace and the log); null bytes send
+ * nothing. */
 ULVEX_API uint32_t ULVEX_CALL TM_SendSerialData(const uint8_t* bytes, uint32_t count);
 
 /* Reads an Intel HEX file into a memory image of *size + 3 bytes in which

@@ -1,10 +1,13 @@
 // Link behaviour that takes real seconds: the long deadline of a CRC
-// request, and a full frame at a boot-loader rate on a timed line.
+// request, a full frame at a boot-loader rate on a timed line, and the
+// duration a test-mode session reports.
 #include "BoardFixture.h"
 #include "Primitives.h"
+#include "ThreadContext.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 using Clock = std::chrono::steady_clock;
 
@@ -20,6 +23,7 @@ class SlowLinkTest : public BoardTest {};
 
 TEST_F(SlowLinkTest, CrcRequestWaitsLongFirstAndBrieflyOnRetries) {
     vtarget::BoardOptions options;
+    options.monitorRunning = true;
     options.faults.silentAfter = 0;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
@@ -37,6 +41,7 @@ TEST_F(SlowLinkTest, CrcRequestWaitsLongFirstAndBrieflyOnRetries) {
 // start only once they have left, or the mail would be sent three times.
 TEST_F(SlowLinkTest, FullFrameAtBootRateIsAnsweredWithinItsDeadline) {
     vtarget::BoardOptions options;
+    options.monitorRunning = true;
     options.baudRate = 9600;
     options.wireTiming = true;
     StartBoard(options);
@@ -47,4 +52,22 @@ TEST_F(SlowLinkTest, FullFrameAtBootRateIsAnsweredWithinItsDeadline) {
     ASSERT_EQ(Board().MailCount(), 1u);
     EXPECT_GE(MsSince(start, Board().Mails()[0].at), 4500);
     EXPECT_EQ(Board().ReadMemory(0x8000 + 2 * 2168, 2), (std::vector<uint8_t>{0xA5, 0x5A}));
+}
+
+// The stop reports the time since the start, and leaves the port open.
+TEST_F(SlowLinkTest, TestModeStopReportsItsDurationAndKeepsThePort) {
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    StartBoard(options);
+    ASSERT_EQ(TM_InitTestMode(12), 0u);
+    ASSERT_EQ(TM_OpenAccessPort(kPort, kFastRate, 2), ACCESS_PORT_OPEN);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    ASSERT_EQ(TM_StopTestMode(), 0u);
+    const auto got = IndicationsOf(12);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[1].code, STOP_PROGRAM_IND);
+    EXPECT_NEAR(got[1].long0, 2000, 100);
+    EXPECT_EQ(Ctx().lines.port, PORT_OPEN);
+    uint8_t byte = 0;
+    EXPECT_EQ(TM_Rd8(0, &byte), MAIL_NO_ERROR);
 }

@@ -1,0 +1,139 @@
+// The byte protocols of the chip and ARM boot loaders: prompt, header with
+// the image length, the image, and the XOR checksum the boot loader answers.
+#include "BootLoader.h"
+
+#include "BusAccess.h"
+#include "Indication.h"
+#include "MonitorImages.h"
+#include "Priority.h"
+#include "Sio.h"
+
+#include <vector>
+
+namespace {
+
+constexpr uint8_t kPrompt = 0x02;
+constexpr uint8_t kHeaderStart = 0x01;
+constexpr uint8_t kAcknowledge = 0x06;
+
+constexpr uint32_t kPromptWaitMs = 800;
+constexpr uint32_t kHeaderAnswerMs = 500;
+constexpr uint32_t kChecksumWaitMs = 1000;
+constexpr uint32_t kArmPromptWaitMs = 10000;
+constexpr uint32_t kArmChecksumWaitMs = 8000;
+constexpr uint32_t kMaxPacing = 9;
+// The thread runs time-critical while it waits for the checksum, so that
+// its 0x06 reaches the boot loader within the boot loader's window.
+constexpr int32_t kChecksumPriority = 15;
+
+bool IsChipImageKind(uint32_t kind) {
+    return kind <= 2 || kind == 4 || kind == 5;
+}
+
+uint8_t XorOf(const std::vector<uint8_t>& image) {
+    uint8_t sum = 0;
+    for (const uint8_t byte : image) {
+        sum ^= byte;
+    }
+    return sum;
+}
+
+bool SendByte(uint8_t byte) {
+    return SendRawData(&byte, 1) == 0;
+}
+
+// 0x01 and the length, one byte each.
+bool SendHeader(size_t length) {
+    return SendByte(kHeaderStart) && SendByte(static_cast<uint8_t>(length & 0xFF)) &&
+           SendByte(static_cast<uint8_t>((length >> 8) & 0xFF));
+}
+
+bool SendImage(const std::vector<uint8_t>& image) {
+    return SendRawData(image.data(), static_cast<uint32_t>(image.size())) == 0;
+}
+
+// Waits for the checksum at raised priority and acknowledges a matching
+// one. 0, 4 when none came, 7 when the acknowledgement failed.
+uint32_t TakeChecksum(uint8_t expected) {
+    SetHighPriority(kChecksumPriority);
+    uint8_t answer = 0;
+    const bool arrived = WaitForAnyByte(&answer, kChecksumWaitMs) != 0;
+    if (arrived && answer == expected && !SendByte(kAcknowledge)) {
+        RestoreNormalPriority();
+        return 7;
+    }
+    RestoreNormalPriority();
+    return arrived ? 0 : 4;
+}
+
+} // namespace
+
+uint32_t BootDownload(uint32_t kind, uint32_t pacing) {
+    if (pacing == 0 || pacing > kMaxPacing) {
+        return 1;
+    }
+    ResetLinkBuffers();
+    std::vector<uint8_t> image;
+    if (!IsChipImageKind(kind) || !LoadMonitorImage(kind, image)) {
+        return 1;
+    }
+    const uint8_t checksum = XorOf(image);
+    uint8_t prompt = 0;
+    if (WaitForAnyByte(&prompt, kPromptWaitMs) == 0) {
+        return 2;
+    }
+    if (prompt != kPrompt) {
+        return 5;
+    }
+    if (!SendHeader(image.size())) {
+        return 7;
+    }
+    uint8_t answer = 0;
+    if (WaitForAnyByte(&answer, kHeaderAnswerMs) == 0) {
+        return 3;
+    }
+    if (answer != kAcknowledge) {
+        return 0;
+    }
+    const uint32_t start = TickNow();
+    if (!SendImage(image)) {
+        return 7;
+    }
+    // The boot loader cannot answer before it has taken the whole image.
+    const uint32_t paced = static_cast<uint32_t>(image.size()) * pacing / 10;
+    DelayMs(TickRemaining(start + paced));
+    return TakeChecksum(checksum);
+}
+
+uint32_t ArmBootDownload(uint32_t kind) {
+    ResetLinkBuffers();
+    std::vector<uint8_t> image;
+    if ((kind != 3 && kind != 6) || !LoadMonitorImage(kind, image)) {
+        return kArmImageMissing;
+    }
+    const uint8_t checksum = XorOf(image);
+    if (WaitForByte(kPrompt, kArmPromptWaitMs) == 0) {
+        return 5;
+    }
+    SendIndication(TARGET_FOUND_IND);
+    if (!SendHeader(image.size())) {
+        return 7;
+    }
+    uint8_t answer = 0;
+    if (WaitForAnyByte(&answer, kHeaderAnswerMs) == 0) {
+        return 3;
+    }
+    if (answer != kAcknowledge) {
+        return 8;
+    }
+    if (!SendImage(image)) {
+        return 7;
+    }
+    if (WaitForAnyByte(&answer, kArmChecksumWaitMs) == 0) {
+        return 4;
+    }
+    if (answer == checksum && !SendByte(kAcknowledge)) {
+        return 7;
+    }
+    return 0;
+}
