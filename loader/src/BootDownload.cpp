@@ -42,10 +42,20 @@ bool SendByte(uint8_t byte) {
     return SendRawData(&byte, 1) == 0;
 }
 
-// 0x01 and the length, one byte each.
-bool SendHeader(size_t length) {
-    return SendByte(kHeaderStart) && SendByte(static_cast<uint8_t>(length & 0xFF)) &&
-           SendByte(static_cast<uint8_t>((length >> 8) & 0xFF));
+// Outcome of offering the image: the boot loader's answer to the header.
+enum class Offer { Accepted, Refused, Unanswered, SendFailed };
+
+// Sends 0x01 and the length, one byte each, and waits for the answer.
+Offer OfferImage(size_t length) {
+    if (!SendByte(kHeaderStart) || !SendByte(static_cast<uint8_t>(length & 0xFF)) ||
+        !SendByte(static_cast<uint8_t>((length >> 8) & 0xFF))) {
+        return Offer::SendFailed;
+    }
+    uint8_t answer = 0;
+    if (WaitForAnyByte(&answer, kHeaderAnswerMs) == 0) {
+        return Offer::Unanswered;
+    }
+    return answer == kAcknowledge ? Offer::Accepted : Offer::Refused;
 }
 
 bool SendImage(const std::vector<uint8_t>& image) {
@@ -85,15 +95,15 @@ uint32_t BootDownload(uint32_t kind, uint32_t pacing) {
     if (prompt != kPrompt) {
         return 5;
     }
-    if (!SendHeader(image.size())) {
+    switch (OfferImage(image.size())) {
+    case Offer::SendFailed:
         return 7;
-    }
-    uint8_t answer = 0;
-    if (WaitForAnyByte(&answer, kHeaderAnswerMs) == 0) {
+    case Offer::Unanswered:
         return 3;
-    }
-    if (answer != kAcknowledge) {
-        return 0;
+    case Offer::Refused:
+        return 0; // as the boot loader protocol has it; the first mail then fails
+    case Offer::Accepted:
+        break;
     }
     const uint32_t start = TickNow();
     if (!SendImage(image)) {
@@ -116,19 +126,20 @@ uint32_t ArmBootDownload(uint32_t kind) {
         return 5;
     }
     SendIndication(TARGET_FOUND_IND);
-    if (!SendHeader(image.size())) {
+    switch (OfferImage(image.size())) {
+    case Offer::SendFailed:
         return 7;
-    }
-    uint8_t answer = 0;
-    if (WaitForAnyByte(&answer, kHeaderAnswerMs) == 0) {
+    case Offer::Unanswered:
         return 3;
-    }
-    if (answer != kAcknowledge) {
+    case Offer::Refused:
         return 8;
+    case Offer::Accepted:
+        break;
     }
     if (!SendImage(image)) {
         return 7;
     }
+    uint8_t answer = 0;
     if (WaitForAnyByte(&answer, kArmChecksumWaitMs) == 0) {
         return 4;
     }

@@ -10,19 +10,7 @@
 
 using ::testing::ElementsAre;
 
-class AccessPortTest : public BoardTest {
-  protected:
-    // Actions of the COMPORT_CTRL_IND indications so far.
-    static std::vector<uint32_t> LineIndications() {
-        std::vector<uint32_t> actions;
-        for (const auto& i : Indications()) {
-            if (i.code == COMPORT_CTRL_IND) {
-                actions.push_back(i.long0 & 0xFFFF);
-            }
-        }
-        return actions;
-    }
-};
+using AccessPortTest = BoardTest;
 
 TEST_F(AccessPortTest, BusModeDecidesWhichLinesOpenAndCloseDrive) {
     vtarget::BoardOptions options;

@@ -51,3 +51,13 @@ std::vector<uint8_t> BoardTest::ReceivedCodes() const {
     }
     return codes;
 }
+
+std::vector<uint32_t> BoardTest::LineIndications() {
+    std::vector<uint32_t> actions;
+    for (const auto& i : Indications()) {
+        if (i.code == COMPORT_CTRL_IND) {
+            actions.push_back(i.long0 & 0xFFFF);
+        }
+    }
+    return actions;
+}

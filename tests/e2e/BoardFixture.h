@@ -26,6 +26,8 @@ class BoardTest : public FrameTest {
     vtarget::Board& Board() { return *board_; }
     // Primitive codes of the requests the board received, oldest first.
     std::vector<uint8_t> ReceivedCodes() const;
+    // Actions of the COMPORT_CTRL_IND indications so far.
+    static std::vector<uint32_t> LineIndications();
 
   private:
     std::unique_ptr<vtarget::Board> board_;

@@ -209,11 +209,9 @@ TEST_F(MonitorStartTest, ControlLinesAreDrivenAgainAfterEachRateChange) {
     options.echo = true;
     StartBootLoader(5, options);
     ASSERT_EQ(StartMonitor(kPort, 1, 115200, 5), 0u) << "single wire, with echo";
-    int dtrRaised = 0;
-    for (const auto& i : Indications()) {
-        dtrRaised += i.code == COMPORT_CTRL_IND && (i.long0 & 0xFFFF) == COMPORT_CTRL_DTR_SET;
-    }
-    EXPECT_EQ(dtrRaised, 3) << "at the open, at 9600 and at the working rate";
+    const auto lines = LineIndications();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), COMPORT_CTRL_DTR_SET), 3)
+        << "at the open, at 9600 and at the working rate";
     ExpectMonitorAnswers();
 }
 

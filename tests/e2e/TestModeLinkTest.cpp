@@ -28,16 +28,6 @@ class TestModeLinkTest : public BoardTest {
         return TM_OpenAccessPort(kPort, kFastRate, kBusModeDuplex) == ACCESS_PORT_OPEN;
     }
 
-    static std::vector<uint32_t> LineIndications() {
-        std::vector<uint32_t> actions;
-        for (const auto& i : Indications()) {
-            if (i.code == COMPORT_CTRL_IND) {
-                actions.push_back(i.long0 & 0xFFFF);
-            }
-        }
-        return actions;
-    }
-
     static uint32_t PcPortRate() {
         DeviceControl dcb;
         EXPECT_TRUE(PortGetState(Ctx().serial.port, dcb));
