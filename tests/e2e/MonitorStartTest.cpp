@@ -11,6 +11,7 @@
 #include "MonitorImages.h"
 #include "Primitives.h"
 #include "Sio.h"
+#include "SioPlatform.h"
 #include "ThreadContext.h"
 
 #include <gmock/gmock.h>
@@ -201,7 +202,10 @@ TEST_F(MonitorStartTest, HexMonitorIsSentWithoutItsEndMark) {
     EXPECT_EQ(received.size(), monitors::kMl675001TextSize);
     EXPECT_TRUE(std::equal(received.begin(), received.end(), stored.begin()));
     EXPECT_THAT(TraceText(), ::testing::HasSubstr("\nDownload Monitor program. Code size = 16087"));
-    EXPECT_EQ(Ctx().trace.mask, 0x04u);
+    DeviceControl dcb;
+    ASSERT_TRUE(PortGetState(Ctx().serial.port, dcb));
+    EXPECT_EQ(dcb.flags & DCB_OUTX, 0u) << "flow control ends with the download";
+    ExpectMonitorAnswers();
 }
 
 TEST_F(MonitorStartTest, ControlLinesAreDrivenAgainAfterEachRateChange) {
@@ -308,4 +312,22 @@ TEST_F(MonitorDirTest, MissingMonitorFileIsReported) {
     EXPECT_THAT(ErrorTraces(),
                 Contains(::testing::HasSubstr(monitorDir_ + "/ml675001_monitor.hex")));
     EXPECT_EQ(Board().BytesReceived(), 0u) << "nothing is sent without a monitor";
+}
+
+TEST_F(MonitorStartTest, RomDownloadOfAUserFileClosesThePortAfterwards) {
+    StartBootLoader(15);
+    const std::string text = ":020000040000FA\r\n:0400100001020304E2\r\n:00000001FF\r\n";
+    const std::vector<uint8_t> bytes(text.begin(), text.end());
+    EXPECT_EQ(Ml675001OpenDownloadClose(kPort, kDuplex, 115200, bytes.data(),
+                                        static_cast<uint32_t>(bytes.size())),
+              0u);
+    EXPECT_EQ(Ctx().serial.port, kNoPort);
+    EXPECT_EQ(Board().ReceivedImage(), bytes);
+
+    Board().Stop();
+    EXPECT_EQ(Ml675001OpenDownloadClose(kPort, kDuplex, 115200, bytes.data(),
+                                        static_cast<uint32_t>(bytes.size())),
+              1u)
+        << "no port";
+    EXPECT_THAT(Codes(), Contains(COM_PORT_ACCESS_FAIL_IND));
 }
