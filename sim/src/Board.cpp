@@ -1,14 +1,16 @@
 #include "BoardLoop.h"
+#include "BoardMemory.h"
 #include "BoardShared.h"
 #include "HexDump.h"
+#include "KoltMemory.h"
 #include "Link.h"
 #include "PhaseFactory.h"
 #include "Pty.h"
-#include "RamMemory.h"
 #include "WakeFd.h"
 
 #include <vtarget/Board.h>
 
+#include <algorithm>
 #include <mutex>
 #include <thread>
 
@@ -17,7 +19,18 @@ namespace vtarget {
 struct Board::Impl {
     explicit Impl(BoardOptions boardOptions)
         : options(std::move(boardOptions)),
-          shared(std::make_unique<RamMemory>(), FirstRate(options), FirstStage(options)) {}
+          shared(MakeBoardMemory(options), FirstRate(options), FirstStage(options)) {
+        shared.SetRestartHook(options.onRestart);
+    }
+
+    // Runs query on the KOLT memory; fallback on other boards.
+    template <typename Result, typename Query>
+    Result AskKolt(Result fallback, Query&& query) const {
+        return shared.WithMemory([&](const MemoryModel& memory) {
+            const auto* kolt = dynamic_cast<const KoltMemory*>(&memory);
+            return kolt ? query(kolt->Log()) : fallback;
+        });
+    }
 
     bool Launch(std::string& error);
     void Shutdown();
@@ -153,6 +166,30 @@ void Board::WriteMemory(uint32_t address, const std::vector<uint8_t>& bytes) {
 bool Board::WriteDump(const std::string& path) const {
     return impl_->shared.WithMemory(
         [&](const MemoryModel& memory) { return WriteIntelHex(path, memory); });
+}
+
+std::vector<WordWrite> Board::RegisterWrites() const {
+    return impl_->AskKolt(std::vector<WordWrite>{},
+                          [](const KoltLog& log) { return log.registerWrites; });
+}
+
+bool Board::WasWritten(uint32_t registerAddress) const {
+    return std::ranges::any_of(RegisterWrites(), [registerAddress](const WordWrite& write) {
+        return write.address == registerAddress;
+    });
+}
+
+std::vector<WordWrite> Board::InfoBlockWrites() const {
+    return impl_->AskKolt(std::vector<WordWrite>{},
+                          [](const KoltLog& log) { return log.infoBlockWrites; });
+}
+
+uint64_t Board::FlashOverwrites() const {
+    return impl_->AskKolt(uint64_t{0}, [](const KoltLog& log) { return log.flashOverwrites; });
+}
+
+std::optional<uint32_t> Board::RestartAddress() const {
+    return impl_->shared.RestartAddress();
 }
 
 } // namespace vtarget

@@ -58,4 +58,26 @@ std::vector<uint8_t> BoardShared::LastDownload() const {
     return download_;
 }
 
+void BoardShared::Restarted(uint32_t address) {
+    std::function<void(uint32_t)> hook;
+    {
+        std::lock_guard lock(restartMutex_);
+        restartAddress_ = address;
+        hook = restartHook_;
+    }
+    if (hook) {
+        hook(address);
+    }
+}
+
+std::optional<uint32_t> BoardShared::RestartAddress() const {
+    std::lock_guard lock(restartMutex_);
+    return restartAddress_;
+}
+
+void BoardShared::SetRestartHook(std::function<void(uint32_t)> hook) {
+    std::lock_guard lock(restartMutex_);
+    restartHook_ = std::move(hook);
+}
+
 } // namespace vtarget

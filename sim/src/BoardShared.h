@@ -10,6 +10,7 @@
 #include <vtarget/Board.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -53,6 +54,12 @@ class BoardShared {
     void RecordDownload(std::vector<uint8_t> bytes);
     std::vector<uint8_t> LastDownload() const;
 
+    // The PC restarted the board: records the address and calls the
+    // restart hook. Call without the memory locked.
+    void Restarted(uint32_t address);
+    std::optional<uint32_t> RestartAddress() const;
+    void SetRestartHook(std::function<void(uint32_t)> hook);
+
     BoardCounters counters;
 
   private:
@@ -68,6 +75,9 @@ class BoardShared {
     std::atomic<Stage> stage_;
     mutable std::mutex downloadMutex_;
     std::vector<uint8_t> download_;
+    mutable std::mutex restartMutex_;
+    std::optional<uint32_t> restartAddress_;
+    std::function<void(uint32_t)> restartHook_;
 };
 
 } // namespace vtarget

@@ -3,8 +3,10 @@
 // behind the same interface.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -38,6 +40,12 @@ class MemoryModel {
 
     // Every range ever written, ascending and disjoint: what a dump covers.
     virtual std::vector<AddressRange> WrittenRanges() const = 0;
+
+    // The three addresses of SET_FLASH_PROG_CMD_ADDRESS_REQ: the external
+    // flash's base and its two command addresses.
+    virtual void SetCommandAddresses(const std::array<uint32_t, 3>& /*addresses*/) {}
+    // The start address of a restart the PC ordered since the last call.
+    virtual std::optional<uint32_t> TakeRestart() { return std::nullopt; }
 };
 
 } // namespace vtarget

@@ -170,7 +170,7 @@ MonitorOutcome Monitor::Carry(MemoryModel& memory, std::span<const uint8_t> payl
     case kSetConfigReq:
         return SetConfig(payload);
     case kSetFlashProgCmdAddressReq:
-        return SetProgCmdAddresses(payload);
+        return SetProgCmdAddresses(memory, payload);
     case kGoFromAddressReq:
         return GoFromAddress(payload);
     case kSetBaudrateReq:
@@ -224,9 +224,21 @@ MonitorOutcome Monitor::Checksum(const MemoryModel& memory, std::span<const uint
     return Value32(payload[0], sum);
 }
 
-MonitorOutcome Monitor::Crc32(const MemoryModel& memory, std::span<const uint8_t> payload) {
+bool Monitor::CountsInWords() const {
+    // The MERV monitor works in bytes; the ATmega boot loader is a program
+    // of its own. Every other monitor runs on a 16-bit bus.
+    const int type = settings_.targetType;
+    return !(type == 3 || type == 4 || type == 8 || type == 9 || type == 16 || type == 10 ||
+             type == 17);
+}
+
+MonitorOutcome Monitor::Crc32(const MemoryModel& memory, std::span<const uint8_t> payload) const {
     uLong crc = crc32(0L, Z_NULL, 0);
-    memory.Visit(GetLe32(payload, 1), RangeLength(payload), [&crc](auto piece) {
+    uint64_t length = RangeLength(payload);
+    if (CountsInWords() && length % 2 == 1) {
+        ++length; // the last address names a word: both of its bytes count
+    }
+    memory.Visit(GetLe32(payload, 1), length, [&crc](auto piece) {
         crc = crc32(crc, piece.data(), static_cast<uInt>(piece.size()));
     });
     return Value32(payload[0], static_cast<uint32_t>(crc));
@@ -239,10 +251,11 @@ MonitorOutcome Monitor::SetConfig(std::span<const uint8_t> payload) {
     return {};
 }
 
-MonitorOutcome Monitor::SetProgCmdAddresses(std::span<const uint8_t> payload) {
+MonitorOutcome Monitor::SetProgCmdAddresses(MemoryModel& memory, std::span<const uint8_t> payload) {
     for (size_t i = 0; i < progCmdAddresses_.size(); ++i) {
         progCmdAddresses_[i] = GetLe32(payload, 1 + 4 * i);
     }
+    memory.SetCommandAddresses(progCmdAddresses_);
     return Status(payload[0], true);
 }
 

@@ -66,9 +66,12 @@ class Monitor {
                                 std::span<const uint8_t> payload);
     MonitorOutcome FlashType() const;
     static MonitorOutcome Checksum(const MemoryModel& memory, std::span<const uint8_t> payload);
-    static MonitorOutcome Crc32(const MemoryModel& memory, std::span<const uint8_t> payload);
+    MonitorOutcome Crc32(const MemoryModel& memory, std::span<const uint8_t> payload) const;
+    // Whether the monitor works in 16-bit words: its CRC then covers the
+    // whole word at the last address.
+    bool CountsInWords() const;
     MonitorOutcome SetConfig(std::span<const uint8_t> payload);
-    MonitorOutcome SetProgCmdAddresses(std::span<const uint8_t> payload);
+    MonitorOutcome SetProgCmdAddresses(MemoryModel& memory, std::span<const uint8_t> payload);
     MonitorOutcome GoFromAddress(std::span<const uint8_t> payload);
     MonitorOutcome SetBaudRate(std::span<const uint8_t> payload);
     MonitorOutcome Version() const;

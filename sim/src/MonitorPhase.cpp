@@ -55,6 +55,11 @@ void MonitorPhase::Answer(const MailFrame& frame,
     const bool refuse = AnswersWithStatus(frame.payload[0]) && faults_.RefuseConfirm();
     auto outcome = shared_.WithMemory(
         [&](MemoryModel& memory) { return monitor_.Execute(memory, frame.payload, refuse); });
+    const auto restart =
+        shared_.WithMemory([](MemoryModel& memory) { return memory.TakeRestart(); });
+    if (restart) {
+        shared_.Restarted(*restart);
+    }
     if (override) {
         replies.push_back({*override, outcome.newBaudRate});
         return;

@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include "KoltChips.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -58,6 +60,36 @@ bool StoreFlashId(const std::string& text, BoardOptions& o) {
     return maker && device && Store(maker, o.flashManufacturer) && Store(device, o.flashDevice);
 }
 
+bool StoreFlash8Id(const std::string& text, BoardOptions& o) {
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos) {
+        return false;
+    }
+    const auto maker = ParseNumber(std::string_view(text).substr(0, colon), 16, 0xFF);
+    const auto device = ParseNumber(std::string_view(text).substr(colon + 1), 16, 0xFF);
+    return maker && device && Store(maker, o.flash8Manufacturer) && Store(device, o.flash8Device);
+}
+
+bool StoreChip(const std::string& text, BoardOptions& o) {
+    if (!ChipCodeOf(text)) {
+        return false;
+    }
+    o.chip = text;
+    return true;
+}
+
+// One character, or with --vrev also a byte as 0xHH.
+bool StoreLetter(const std::string& text, uint8_t& target, bool hexAllowed) {
+    if (text.size() == 1) {
+        target = static_cast<uint8_t>(text[0]);
+        return true;
+    }
+    if (!hexAllowed || !(text.starts_with("0x") || text.starts_with("0X"))) {
+        return false;
+    }
+    return Store(ParseNumber(text, 16, 0xFF), target);
+}
+
 struct OptionRule {
     const char* name;
     const char* value; // shown in the usage; nullptr: a flag
@@ -109,6 +141,26 @@ const std::vector<OptionRule>& Rules() {
          [](S v, O& o) { return StoreRate(v, o.faults.wrongPrimitiveRate); }},
         {"silent-after", "N", "answer N valid mails, then nothing",
          [](S v, O& o) { return Store(ParseNumber(v, 10, kMaxCount), o.faults.silentAfter); }},
+        {"chip", "NAME", "KOLT chip: kolt-a, kolt-b, nila-a, peld-a, peld-b, orsk-a or a VDEV code",
+         StoreChip},
+        {"vconf", "C", "KOLT configuration letter (C)",
+         [](S v, O& o) { return StoreLetter(v, o.vconf, false); }},
+        {"vrev", "C|0xHH", "KOLT revision letter or byte (C)",
+         [](S v, O& o) { return StoreLetter(v, o.vrev, true); }},
+        {"vmode", "C", "KOLT mode pin digit (5)",
+         [](S v, O& o) { return StoreLetter(v, o.vmode, false); }},
+        {"flash8-id", "MM:DD", "hex manufacturer and device of each 8-bit flash (BF:B5)",
+         StoreFlash8Id},
+        {"stuck-busy", nullptr, "KOLT flash controller and 8-bit flash erases never finish",
+         [](S, O& o) { return o.stuckBusy = true; }},
+        {"corrupt-word", "ADDRESS", "flip a bit of the flash word at ADDRESS once programmed",
+         [](S v, O& o) {
+             const auto address = ParseNumber(v, 16, UINT32_MAX);
+             if (address) {
+                 o.corruptWord = static_cast<uint32_t>(*address);
+             }
+             return address.has_value();
+         }},
         {"dump", "FILE", "write the memory as Intel HEX to FILE on exit",
          [](S v, O& o) { return !v.empty() && (o.dumpPath = v, true); }},
     };

@@ -1,6 +1,7 @@
 #include "PhaseFactory.h"
 
 #include "AtmegaBootPhase.h"
+#include "BoardMemory.h"
 #include "HungPhase.h"
 #include "ImageBootPhase.h"
 #include "Ml675001RomPhase.h"
@@ -18,8 +19,9 @@ MonitorSettings MonitorSettingsOf(const BoardOptions& options,
                                   const std::optional<BootEntry>& boot) {
     MonitorSettings settings;
     settings.targetType = options.targetType;
-    settings.flashManufacturer = options.flashManufacturer;
-    settings.flashDevice = options.flashDevice;
+    const FlashId flashId = BoardFlashId(options);
+    settings.flashManufacturer = flashId.manufacturer;
+    settings.flashDevice = flashId.device;
     settings.version = options.version;
     settings.rateStep = boot ? boot->rateStep : RateStep::None;
     return settings;

@@ -33,7 +33,18 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
+    // A restart dumps the memory as it is at that moment, then prints a
+    // line: whoever reads the line finds the dump written.
+    vtarget::Board* running = nullptr;
+    options.onRestart = [&running, &dumpPath](uint32_t address) {
+        if (!dumpPath.empty() && !running->WriteDump(dumpPath)) {
+            fprintf(stderr, "vtarget: cannot write the dump %s\n", dumpPath.c_str());
+        }
+        printf("vtarget: board restarted, running from 0x%06X\n", address);
+        fflush(stdout);
+    };
     vtarget::Board board(options);
+    running = &board;
     std::string error;
     if (!board.Start(error)) {
         fprintf(stderr, "vtarget: %s\n", error.c_str());

@@ -14,6 +14,7 @@ class PrimitivesTest : public BoardTest {};
 TEST_F(PrimitivesTest, MemoryReadsAndWritesRoundTrip) {
     vtarget::BoardOptions options;
     options.monitorRunning = true;
+    options.plainMemory = true;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
     const auto bytes = testfiles::RandomBytes(4346, 7);
@@ -51,6 +52,7 @@ TEST_F(PrimitivesTest, MemoryReadsAndWritesRoundTrip) {
 TEST_F(PrimitivesTest, FlashRequestsCarryWordsOrBytes) {
     vtarget::BoardOptions options;
     options.monitorRunning = true;
+    options.plainMemory = true;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
     const uint16_t words[2] = {0x0201, 0x0403};
@@ -85,6 +87,7 @@ TEST_F(PrimitivesTest, FlashRequestsCarryWordsOrBytes) {
 TEST_F(PrimitivesTest, ChecksumAndCrcCoverTheInclusiveRange) {
     vtarget::BoardOptions options;
     options.monitorRunning = true;
+    options.plainMemory = true;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
     const auto bytes = testfiles::RandomBytes(3000, 3);
@@ -104,6 +107,7 @@ TEST_F(PrimitivesTest, ChecksumAndCrcCoverTheInclusiveRange) {
 TEST_F(PrimitivesTest, BaudRateChangeMovesTheBoardNotThePc) {
     vtarget::BoardOptions options;
     options.monitorRunning = true;
+    options.plainMemory = true;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
     EXPECT_EQ(MonSetBaudrate(230400), MAIL_NO_ERROR);

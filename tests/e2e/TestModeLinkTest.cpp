@@ -21,6 +21,7 @@ class TestModeLinkTest : public BoardTest {
     // A board whose monitor already runs, reached with TM_OpenAccessPort.
     void StartMonitorBoard(vtarget::BoardOptions options = {}) {
         options.monitorRunning = true;
+        options.plainMemory = true;
         StartBoard(options);
     }
     bool OpenMonitorBoard() {

@@ -45,6 +45,7 @@ class TransportTest : public BoardTest {
 TEST_F(TransportTest, LargestRequestsGoOutWholeAndLargerOnesAreRefusedUnsent) {
     vtarget::BoardOptions options;
     options.monitorRunning = true;
+    options.plainMemory = true;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
     const auto bytes = testfiles::RandomBytes(4338, 1);
@@ -67,6 +68,7 @@ TEST_F(TransportTest, LargestRequestsGoOutWholeAndLargerOnesAreRefusedUnsent) {
 TEST_F(TransportTest, SequenceNumbersWrapAndRetransmissionsRepeatTheirs) {
     vtarget::BoardOptions options;
     options.monitorRunning = true;
+    options.plainMemory = true;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
     uint32_t version = 0;
@@ -98,6 +100,7 @@ TEST_F(TransportTest, SequenceNumbersWrapAndRetransmissionsRepeatTheirs) {
 TEST_F(TransportTest, ReceiverSkipsNoiseAndRejectsBadFrames) {
     vtarget::BoardOptions options;
     options.monitorRunning = true;
+    options.plainMemory = true;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
     uint32_t version = 0;
@@ -125,6 +128,7 @@ TEST_F(TransportTest, ReceiverSkipsNoiseAndRejectsBadFrames) {
 TEST_F(TransportTest, ResponsesAreCheckedAgainstTheirRequest) {
     vtarget::BoardOptions options;
     options.monitorRunning = true;
+    options.plainMemory = true;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
     uint8_t byte = 0x77;
@@ -149,6 +153,7 @@ TEST_F(TransportTest, ResponsesAreCheckedAgainstTheirRequest) {
 TEST_F(TransportTest, UnansweredRequestGoesOutThreeTimesThenTimesOut) {
     vtarget::BoardOptions options;
     options.monitorRunning = true;
+    options.plainMemory = true;
     options.faults.silentAfter = 0;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
@@ -175,6 +180,7 @@ TEST_F(TransportTest, UnansweredRequestGoesOutThreeTimesThenTimesOut) {
 TEST_F(TransportTest, PortFailuresEndTheTransactionAtOnce) {
     vtarget::BoardOptions options;
     options.monitorRunning = true;
+    options.plainMemory = true;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
     StartTrace(DEBUG_MAIL_TRACE);
@@ -192,6 +198,7 @@ TEST_F(TransportTest, PortFailuresEndTheTransactionAtOnce) {
 TEST_F(TransportTest, EchoIsRemovedOnlyOnTheSingleWireBus) {
     vtarget::BoardOptions options;
     options.monitorRunning = true;
+    options.plainMemory = true;
     options.echo = true;
     StartBoard(options);
     ASSERT_TRUE(OpenLink(kBusModeSingleWire));
@@ -206,6 +213,7 @@ TEST_F(TransportTest, EchoIsRemovedOnlyOnTheSingleWireBus) {
 TEST_F(TransportTest, UnconfirmedRequestsAreNotLostToTheNextPurge) {
     vtarget::BoardOptions options;
     options.monitorRunning = true;
+    options.plainMemory = true;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
     uint32_t version = 0;
@@ -225,6 +233,7 @@ TEST_F(TransportTest, UnconfirmedRequestsAreNotLostToTheNextPurge) {
 TEST_F(TransportTest, LateConfirmOfAnUnconfirmedWriteIsNotTakenForTheNextAnswer) {
     vtarget::BoardOptions options;
     options.monitorRunning = true;
+    options.plainMemory = true;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
     // The write's confirm comes late, just ahead of the next answer.
@@ -248,6 +257,7 @@ TEST_F(TransportTest, LateConfirmOfAnUnconfirmedWriteIsNotTakenForTheNextAnswer)
 TEST_F(TransportTest, TraceShowsDumpsAndDecodedMails) {
     vtarget::BoardOptions options;
     options.monitorRunning = true;
+    options.plainMemory = true;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
     StartTrace(DEBUG_RX_DUMP | DEBUG_TX_DUMP | DEBUG_MAIL_TRACE);

@@ -20,7 +20,12 @@ std::vector<uint8_t> Range(uint8_t primitive, uint32_t start, uint32_t end) {
 
 class PrimitiveTest : public BoardTest {
   protected:
-    void SetUp() override { StartBoard(RunningMonitor()); }
+    // A MERV board (type 3): plain RAM behind every address.
+    void SetUp() override {
+        auto options = RunningMonitor();
+        options.targetType = 3;
+        StartBoard(options);
+    }
 
     uint32_t Value32(const std::vector<uint8_t>& request, uint8_t answerCode) {
         const auto answer = Exchange(request);

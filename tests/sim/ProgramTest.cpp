@@ -83,6 +83,45 @@ TEST(ProgramTest, ServesTheLinkUntilTerminatedAndDumpsTheMemory) {
     EXPECT_EQ(ReadDump(dir, dump, {"0x3000E:6"}), "4096\nffff010203ff\n");
 }
 
+// A KOLT board whose internal flash the PC erases and programs; the restart
+// prints a line and writes the dump at once.
+TEST(ProgramTest, KoltRestartReportsAndDumpsTheFlash) {
+    TempDir dir;
+    const std::string link = dir.file("ttyV"), dump = dir.file("board.hex");
+    Program program({"--link", link, "--dump", dump, "--target", "11", "--monitor-running"});
+    ASSERT_EQ(program.ReadLine(5000ms), "vtarget ready on " + link + "\n");
+    PcPort port;
+    ASSERT_TRUE(port.Open(link, 115200));
+    uint8_t sequence = 0;
+    const auto confirmed = [&](const std::vector<uint8_t>& payload) {
+        EXPECT_TRUE(port.Write(Frame(++sequence, payload)));
+        const auto answer = ReadAnswer(port, 2000ms);
+        return answer && answer->payload.size() == 2 && answer->payload[1] == 1;
+    };
+    const auto write16 = [&](uint32_t address, uint16_t value) {
+        return confirmed(Request(kWriteMem16).U32(address).U16(1).U16(value));
+    };
+    // Both passes back to back: the default busy time is far shorter than
+    // the mails take.
+    for (uint16_t command : {0x000B, 0x008B}) {
+        ASSERT_TRUE(write16(0xFFE130, command));
+        ASSERT_TRUE(write16(0x085554, 0xAAAA));
+        ASSERT_TRUE(write16(0x08AAAA, 0x5555));
+        ASSERT_TRUE(write16(0x080000, 0xFFFF));
+    }
+    ASSERT_TRUE(write16(0xFFE130, 0x000D));
+    ASSERT_TRUE(confirmed(Request(kProgIntFlash).U32(0x080000).U16(2).U16(0x2211).U16(0x4433)));
+    ASSERT_TRUE(write16(0xFFE20A, 0x0080));
+    ASSERT_TRUE(port.Write(Frame(++sequence, Request(kWriteMem16).U32(0xFFE108).U16(1).U16(0x80))));
+    EXPECT_EQ(program.ReadLine(5000ms), "vtarget: board restarted, running from 0x080000\n");
+    // Written at the restart, while the board still runs.
+    const std::string text = testfiles::ReadFile(dump);
+    EXPECT_NE(text.find(":020000040008F2"), std::string::npos);
+    EXPECT_NE(text.find("11223344FFFF"), std::string::npos);
+    port.Close();
+    EXPECT_EQ(program.Stop(SIGTERM), 0);
+}
+
 TEST(ProgramTest, InterruptStopsItAndRemovesTheLink) {
     TempDir dir;
     const std::string link = dir.file("ttyV");
@@ -124,6 +163,12 @@ TEST(ProgramTest, BadCommandLinesExitWithTwo) {
         {"--link /tmp/x --withhold-checksums -1", "invalid value '-1' for --withhold-checksums"},
         {"--link /tmp/x --refuse-arm-header=1", "--refuse-arm-header takes no value"},
         {"--link /tmp/x stray", "unexpected argument 'stray'"},
+        {"--link /tmp/x --chip kolt", "invalid value 'kolt' for --chip"},
+        {"--link /tmp/x --vrev 0x100", "invalid value '0x100' for --vrev"},
+        {"--link /tmp/x --vconf CC", "invalid value 'CC' for --vconf"},
+        {"--link /tmp/x --flash8-id 100:1", "invalid value '100:1' for --flash8-id"},
+        {"--link /tmp/x --corrupt-word zz", "invalid value 'zz' for --corrupt-word"},
+        {"--link /tmp/x --stuck-busy=1", "--stuck-busy takes no value"},
     };
     for (const auto& [args, message] : cases) {
         const auto result = RunCommand(Vtarget(args));
@@ -159,6 +204,7 @@ TEST(ProgramTest, DumpCoversEveryWrittenPage) {
     }
     TempDir dir;
     vtarget::BoardOptions options = RunningMonitor();
+    options.targetType = 3; // plain RAM up to the top
     options.dumpPath = dir.file("stop.hex");
     vtarget::Board board(options);
     std::string error;

@@ -39,10 +39,37 @@ struct BoardOptions {
     bool refuseArmHeader = false; // the ARM boot loader answers the header with 0x15
     bool echo = false;            // single-wire bus: every received byte goes back at once
     bool wireTiming = false;      // bytes take their line time in both directions
+    // External flash identity. KOLT boards (see below) left at this default
+    // carry an SST39VF160, 00BF:2782.
     uint16_t flashManufacturer = 0x0001, flashDevice = 0x2249;
     uint32_t version = 0x00010000;
     FaultOptions faults;
     std::string dumpPath; // Intel HEX of the memory, written by Stop() when not empty
+    // Plain RAM behind the monitor whatever the target type, for tests of
+    // the link itself: every write and programming request is stored.
+    bool plainMemory = false;
+
+    // KOLT-family boards (target types 0, 1, 2, 5, 6, 7, 11, 12, 13, 19, 20,
+    // 21, 23). chip: a chip name (kolt-a, kolt-b, nila-a, peld-a, peld-b,
+    // orsk-a) or a raw three-character VDEV code; empty: the type's default.
+    std::string chip;
+    uint8_t vconf = 'C', vrev = 'C', vmode = '5';
+    uint8_t flash8Manufacturer = 0xBF, flash8Device = 0xB5; // each 8-bit device of types 2, 7
+    // How long the flash controller stays busy after a command or step.
+    std::chrono::milliseconds flashStepTime{5};
+    bool stuckBusy = false; // the flash controller and 8-bit erases never finish
+    // After programming, bit 0 of the flash byte at this address flips.
+    std::optional<uint32_t> corruptWord;
+    // Called on the board thread when the PC restarts the board, with the
+    // address it runs from; no Board lock is held, so it may call WriteDump.
+    std::function<void(uint32_t address)> onRestart;
+};
+
+// A 16-bit write the board recorded.
+struct WordWrite {
+    uint32_t address = 0;
+    uint16_t value = 0;
+    bool operator==(const WordWrite&) const = default;
 };
 
 // What runs on the board: the boot loader of its target type (the ATmega's
@@ -96,6 +123,18 @@ class Board {
     void WriteMemory(uint32_t address, const std::vector<uint8_t>& bytes);
     // Intel HEX of every page written so far.
     bool WriteDump(const std::string& path) const;
+
+    // KOLT boards; other boards give empty answers.
+    // Every write to a control register (0xFFE1xx, 0xFFE20A) with the
+    // register's value after it, in order.
+    std::vector<WordWrite> RegisterWrites() const;
+    bool WasWritten(uint32_t registerAddress) const;
+    // The words written into the internal flash's info block.
+    std::vector<WordWrite> InfoBlockWrites() const;
+    // Flash bytes programmed over bits that were not erased.
+    uint64_t FlashOverwrites() const;
+    // Where the last restart the PC ordered runs from; nothing before one.
+    std::optional<uint32_t> RestartAddress() const;
 
   private:
     struct Impl;
