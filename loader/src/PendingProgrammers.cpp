@@ -3,9 +3,6 @@
 // indication. A family's real module replaces its entry here.
 #include "Programmers.h"
 
-int ProgKoltSession(const SessionParams&) {
-    return 1;
-}
 int ProgMervSession(const SessionParams&) {
     return 1;
 }

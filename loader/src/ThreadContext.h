@@ -79,6 +79,17 @@ struct Timing {
     uint32_t sessionStart = 0; // STOP_PROGRAM_IND reports the time since this tick
 };
 
+// What the target programmers found and decided during a session; zero at
+// thread start and kept until the thread ends.
+struct ProgrammerState {
+    uint16_t targetType = 0;        // stored by the KOLT programmer before it branches
+    uint8_t chipVariant = 0;        // KoltChipVariant of the identified chip
+    uint32_t readProtection = 0;    // 1 when the MERV flash is protected afterwards
+    uint16_t flashManufacturer = 0; // last external-flash identity read
+    uint16_t flashDevice = 0;
+    int16_t flashTypeIndex = 0; // row of the flash-type table, -1 if none
+};
+
 struct ThreadContext {
     ThreadContext() = default;
     ~ThreadContext();
@@ -94,6 +105,7 @@ struct ThreadContext {
     Timing timing;
     uint16_t sessionId = 0; // copied into every indication record
     SessionParams session;  // the worker's own copy, read by the programmers
+    ProgrammerState programmer;
 };
 
 // The calling thread's context, created zero-filled on first use.

@@ -4,6 +4,7 @@
 #include "Faults.h"
 #include "FrameFixture.h"
 
+#include <algorithm>
 #include <string>
 #include <thread>
 
@@ -81,8 +82,9 @@ TEST_F(FlashLoaderTest, BackToBackSessionsEachBracketedWithTheirOwnId) {
     ASSERT_TRUE(WaitForStop(1));
     ASSERT_TRUE(WaitForStop(2));
     for (uint16_t id : {1, 2}) {
+        // Between them the programmer reports that the port did not open.
         auto own = IndicationsOf(id);
-        ASSERT_EQ(own.size(), 2u);
+        ASSERT_GE(own.size(), 2u);
         EXPECT_EQ(own.front().code, START_PROGRAM_IND);
         EXPECT_EQ(own.front().long0, 0x00020041u);
         EXPECT_EQ(own.back().code, STOP_PROGRAM_IND);
@@ -180,10 +182,14 @@ TEST_F(FlashLoaderTest, SecondSessionWithTheSameIdReplacesTheLog) {
     ASSERT_EQ(FlashLoader(1, kDuplex, 115200, 0, second.c_str(), 12), FLASHLOADER_STARTED);
     // Wait for the second STOP: two of them for id 12.
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (CodesOf(12).size() < 4 && std::chrono::steady_clock::now() < deadline) {
+    auto stops = [] {
+        const auto codes = CodesOf(12);
+        return std::count(codes.begin(), codes.end(), STOP_PROGRAM_IND);
+    };
+    while (stops() < 2 && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    ASSERT_EQ(CodesOf(12).size(), 4u);
+    ASSERT_EQ(stops(), 2);
     std::this_thread::sleep_for(std::chrono::milliseconds(100)); // log closes after STOP
     std::string log = ReadFile("Session_12.log");
     EXPECT_EQ(log.find("first.hex"), std::string::npos);
@@ -202,7 +208,10 @@ TEST_F(FlashLoaderTest, LogThatCannotBeCreatedIsReportedOnTheConsolePerLine) {
     std::string console = testing::internal::GetCapturedStdout();
     EXPECT_FALSE(FileExists("Session_6.log"));
     EXPECT_NE(console.find("\n### Thread ID Error 002 ###\n"), std::string::npos);
-    EXPECT_EQ(CodesOf(6).size(), 2u);
+    const auto codes = CodesOf(6);
+    ASSERT_GE(codes.size(), 2u);
+    EXPECT_EQ(codes.front(), START_PROGRAM_IND);
+    EXPECT_EQ(codes.back(), STOP_PROGRAM_IND);
 }
 
 TEST(SessionExports, VersionDebugMaskCallbackAndTimeout) {
