@@ -3,6 +3,7 @@
 // wrote, and the board's flash compared with the image afterwards.
 #include "BoardFixture.h"
 #include "HexFile.h"
+#include "MailPrimitives.h"
 #include "PtyPeer.h"
 #include "ThreadContext.h"
 
@@ -257,4 +258,28 @@ TEST_F(KoltSessionTest, TwoBoardsAtOnce) {
     EXPECT_TRUE(testfiles::FileExists(dir_->file("Session_11.log")));
     EXPECT_TRUE(testfiles::FileExists(dir_->file("Session_12.log")));
     other.Stop();
+}
+
+TEST_F(KoltSessionTest, BlankImageReportsProgressButSendsNoProgrammingMail) {
+    vtarget::BoardOptions options;
+    options.targetType = 0;
+    StartBoard(options);
+    const std::vector<Piece> pieces = {{kFlashBase, std::vector<uint8_t>(0x1000, 0xFF)}};
+    const auto codes = RunSession(0, HexImage("blank", pieces), 7);
+    EXPECT_THAT(codes, Contains(PROGRAM_PROGRESS_IND));
+    EXPECT_THAT(codes, Contains(CRC_OK_IND));
+    EXPECT_THAT(ReceivedCodes(), Not(Contains(PROG_INT_FLASH_REQ)));
+}
+
+TEST_F(KoltSessionTest, ControllerStuckBusyFailsAfterFiveSeconds) {
+    vtarget::BoardOptions options;
+    options.targetType = 0;
+    options.stuckBusy = true;
+    StartBoard(options);
+    const auto start = std::chrono::steady_clock::now();
+    const auto codes = RunSession(0, HexImage("image", GappedImage(10)), 8);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_THAT(codes, Contains(MAIL_ERROR_IND));
+    EXPECT_THAT(codes, Not(Contains(CHIP_ERASE_FINISHED_IND)));
+    EXPECT_EQ(codes.back(), STOP_PROGRAM_IND);
 }
