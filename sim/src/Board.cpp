@@ -125,6 +125,10 @@ uint64_t Board::BytesReceived() const {
     return impl_->shared.counters.bytesReceived;
 }
 
+uint64_t Board::BytesSent() const {
+    return impl_->shared.counters.bytesSent;
+}
+
 uint64_t Board::GarbledBytes() const {
     return impl_->shared.counters.garbledBytes;
 }

@@ -1,5 +1,7 @@
 #include "BoardLoop.h"
 
+#include "PollUntil.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <poll.h>
@@ -17,14 +19,6 @@ constexpr size_t kMaxQueued = 64 * 1024;
 // Pause after the master failed, instead of polling it in a loop.
 constexpr auto kFailurePause = std::chrono::milliseconds(50);
 
-int TimeoutUntil(Clock::time_point deadline, Clock::time_point now) {
-    if (deadline <= now) {
-        return 0;
-    }
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count();
-    return static_cast<int>(std::min<int64_t>(ms, 60'000));
-}
-
 } // namespace
 
 BoardLoop::BoardLoop(int master, int wake, const BoardOptions& options, BoardShared& shared)
@@ -40,7 +34,7 @@ void BoardLoop::Run() {
 bool BoardLoop::Step() {
     const short wanted = received_.size() < kMaxQueued ? POLLIN : 0;
     pollfd fds[2] = {{wake_, POLLIN, 0}, {master_, wanted, 0}};
-    if (poll(fds, 2, PollTimeout(Clock::now())) < 0) {
+    if (PollUntil(fds, 2, NextWake()) < 0) {
         return errno == EINTR;
     }
     if (fds[0].revents != 0) {
@@ -58,7 +52,7 @@ bool BoardLoop::Step() {
     return Deliver(Clock::now());
 }
 
-int BoardLoop::PollTimeout(Clock::time_point now) const {
+std::optional<Clock::time_point> BoardLoop::NextWake() const {
     std::optional<Clock::time_point> wake = phase_->NextDeadline();
     const auto earliest = [&wake](Clock::time_point t) { wake = wake ? std::min(*wake, t) : t; };
     if (!received_.empty()) {
@@ -66,7 +60,7 @@ int BoardLoop::PollTimeout(Clock::time_point now) const {
     } else if (phase_->MidMessage()) {
         earliest(lastArrival_ + kQuietGap);
     }
-    return wake ? TimeoutUntil(*wake, now) : -1;
+    return wake;
 }
 
 // Bytes and timers in the order they are due, so that a byte that came

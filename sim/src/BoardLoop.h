@@ -28,7 +28,8 @@ class BoardLoop {
 
   private:
     bool Step();
-    int PollTimeout(Clock::time_point now) const;
+    // When the loop must wake without input; nothing: only input wakes it.
+    std::optional<Clock::time_point> NextWake() const;
     bool Deliver(Clock::time_point now);
     bool TimerFirst(Clock::time_point now) const;
     bool DeliverByte(const RxByte& byte);

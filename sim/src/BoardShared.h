@@ -20,6 +20,7 @@ namespace vtarget {
 
 struct BoardCounters {
     std::atomic<uint64_t> bytesReceived{0};
+    std::atomic<uint64_t> bytesSent{0}; // echo included
     std::atomic<uint64_t> garbledBytes{0};
     std::atomic<uint64_t> droppedFrames{0};
 };

@@ -1,5 +1,7 @@
 #include "Line.h"
 
+#include "PollUntil.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -19,15 +21,6 @@ constexpr uint8_t kGarbledByte = 0x00;
 // How long a write may stall on a PC side that does not read before the
 // rest of the answer is dropped.
 constexpr auto kWriteStall = std::chrono::seconds(2);
-
-int MillisecondsUntil(Clock::time_point deadline) {
-    const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) {
-        return 0;
-    }
-    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-    return static_cast<int>(std::min<int64_t>(ms, 60'000));
-}
 
 } // namespace
 
@@ -112,6 +105,7 @@ bool Line::Transmit(std::span<const uint8_t> bytes, std::optional<uint32_t> rate
     if (rateAfter) {
         shared_.ExpectRate(*rateAfter);
     }
+    shared_.counters.bytesSent += out.size();
     return WriteAll(out);
 }
 
@@ -128,7 +122,7 @@ bool Line::WriteAll(std::span<const uint8_t> bytes) {
             return true; // the line is gone; so is the answer
         }
         pollfd fds[2] = {{wake_, POLLIN, 0}, {master_, POLLOUT, 0}};
-        if (poll(fds, 2, MillisecondsUntil(deadline)) == 0) {
+        if (PollUntil(fds, 2, deadline) == 0) {
             return true; // the PC does not read: drop the rest
         }
         if (fds[0].revents != 0) {
@@ -141,7 +135,7 @@ bool Line::WriteAll(std::span<const uint8_t> bytes) {
 bool Line::SleepUntil(Clock::time_point deadline) const {
     while (Clock::now() < deadline) {
         pollfd wake{wake_, POLLIN, 0};
-        if (poll(&wake, 1, MillisecondsUntil(deadline)) > 0) {
+        if (PollUntil(&wake, 1, deadline) > 0) {
             return false;
         }
     }

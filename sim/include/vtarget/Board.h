@@ -108,6 +108,7 @@ class Board {
     std::vector<ReceivedMail> Mails() const;
     size_t MailCount() const;
     uint64_t BytesReceived() const; // raw bytes read from the PC
+    uint64_t BytesSent() const;     // bytes written towards the PC, echo included
     uint64_t GarbledBytes() const;  // bytes garbled by a baud rate mismatch, both directions
     uint64_t DroppedFrames() const; // frames the monitor dropped unanswered
     uint32_t ExpectedBaudRate() const;
