@@ -158,6 +158,7 @@ TEST_F(KoltTest, RestartRunsFromTheBootAddressRegister) {
     Send(Request(kWriteMem16).U32(0xFFE108).U16(1).U16(0x0080));
     ASSERT_TRUE(WaitFor([&] { return board_->RestartAddress().has_value(); }));
     EXPECT_EQ(*board_->RestartAddress(), 0x090000u);
+    board_->Stop(); // the hook runs on the board thread, possibly still now
     EXPECT_EQ(restarts, std::vector<uint32_t>{0x090000});
 }
 
