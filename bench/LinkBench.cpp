@@ -5,6 +5,7 @@
 // shifts both sides alike.
 //
 //   build/bench/link_bench [rounds]
+#include "BenchClock.h"
 #include "BusAccess.h"
 #include "Primitives.h"
 #include "Sio.h"
@@ -21,19 +22,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 constexpr unsigned kPort = 9;
 
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double ThreadCpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_THREAD, &usage);
-    return usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 +
-           usage.ru_stime.tv_sec * 1e3 + usage.ru_stime.tv_usec / 1e3;
-}
+using bench::Ms;
+using bench::ThreadCpuMs;
 
 struct RunningBoard {
     vtarget::Board board;

@@ -10,6 +10,7 @@
 //   - the session worker's processor time against the session time.
 //
 //   build/bench/session_bench [image KiB, default 512]
+#include "BenchClock.h"
 #include "ulvex.h"
 
 #include <chrono>
@@ -26,7 +27,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
 constexpr unsigned kPort = 9;
 constexpr uint32_t kType = 1;
 constexpr uint32_t kFlashBase = 0x080000;
@@ -36,16 +37,8 @@ constexpr double kBitsPerByte = 10;
 // request and after the PC's rate change.
 constexpr double kMandatedStartWaitMs = 80 + 100 + 50;
 
-double Ms(Clock::duration d) {
-    return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double ThreadCpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_THREAD, &usage);
-    return usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 +
-           usage.ru_stime.tv_sec * 1e3 + usage.ru_stime.tv_usec / 1e3;
-}
+using bench::Ms;
+using bench::ThreadCpuMs;
 
 // What the callback records on the session's worker thread.
 struct SessionMarks {

@@ -1,0 +1,23 @@
+// Wall and processor time as the benchmarks report them, in milliseconds.
+#pragma once
+
+#include <chrono>
+#include <sys/resource.h>
+
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// User and system time of the calling thread.
+inline double ThreadCpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 +
+           usage.ru_stime.tv_sec * 1e3 + usage.ru_stime.tv_usec / 1e3;
+}
+
+} // namespace bench
