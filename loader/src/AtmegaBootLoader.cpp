@@ -83,7 +83,6 @@ uint32_t GreetBootLoader(uint32_t baudrate) {
 uint32_t StartAtmegaBootLoader(uint32_t comport, uint32_t busmode, uint32_t baudrate) {
     LinkSettings& link = Ctx().link;
     const uint32_t deadline = TickDeadline(BootLoaderTimeoutMs);
-    link.bootBaudrate = kBootRate;
     link.searching = true;
     SendIndication(COM_PORT_SEARCHING_IND);
     const bool found = SearchPort(comport, busmode, deadline);

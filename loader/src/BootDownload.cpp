@@ -8,6 +8,7 @@
 #include "Priority.h"
 #include "Sio.h"
 
+#include <optional>
 #include <vector>
 
 namespace {
@@ -58,6 +59,22 @@ Offer OfferImage(size_t length) {
     return answer == kAcknowledge ? Offer::Accepted : Offer::Refused;
 }
 
+// The download's result when the offer ends it: 7 send failure, 3 no
+// answer, the given code for a refusal; nothing when the image may follow.
+std::optional<uint32_t> EndOfOffer(Offer offer, uint32_t refusedCode) {
+    switch (offer) {
+    case Offer::SendFailed:
+        return 7;
+    case Offer::Unanswered:
+        return 3;
+    case Offer::Refused:
+        return refusedCode;
+    case Offer::Accepted:
+        break;
+    }
+    return std::nullopt;
+}
+
 bool SendImage(const std::vector<uint8_t>& image) {
     return SendRawData(image.data(), static_cast<uint32_t>(image.size())) == 0;
 }
@@ -95,15 +112,10 @@ uint32_t BootDownload(uint32_t kind, uint32_t pacing) {
     if (prompt != kPrompt) {
         return 5;
     }
-    switch (OfferImage(image.size())) {
-    case Offer::SendFailed:
-        return 7;
-    case Offer::Unanswered:
-        return 3;
-    case Offer::Refused:
-        return 0; // as the boot loader protocol has it; the first mail then fails
-    case Offer::Accepted:
-        break;
+    // A refused header ends the chip download with 0, as its protocol has
+    // it; the first mail to the monitor then fails.
+    if (const auto end = EndOfOffer(OfferImage(image.size()), 0)) {
+        return *end;
     }
     const uint32_t start = TickNow();
     if (!SendImage(image)) {
@@ -126,15 +138,8 @@ uint32_t ArmBootDownload(uint32_t kind) {
         return 5;
     }
     SendIndication(TARGET_FOUND_IND);
-    switch (OfferImage(image.size())) {
-    case Offer::SendFailed:
-        return 7;
-    case Offer::Unanswered:
-        return 3;
-    case Offer::Refused:
-        return 8;
-    case Offer::Accepted:
-        break;
+    if (const auto end = EndOfOffer(OfferImage(image.size()), 8)) {
+        return *end;
     }
     if (!SendImage(image)) {
         return 7;

@@ -109,8 +109,7 @@ uint32_t StartChipMonitor(const BootProcedure& boot, uint32_t type, uint32_t bau
 }
 
 uint32_t StartArmMonitor(const BootProcedure& boot, uint32_t baudrate) {
-    LinkSettings& link = Ctx().link;
-    link.bootBaudrate = boot.bootBaudrate;
+    const LinkSettings& link = Ctx().link;
     if (OpenAccessPort(link.comport, boot.bootBaudrate, link.busmode, kTwoStopBits) == 0) {
         CloseAccessPort();
         return 1;
@@ -128,8 +127,7 @@ uint32_t StartArmMonitor(const BootProcedure& boot, uint32_t baudrate) {
 }
 
 uint32_t StartMl675001Monitor(const BootProcedure& boot, uint32_t baudrate) {
-    LinkSettings& link = Ctx().link;
-    link.bootBaudrate = boot.bootBaudrate;
+    const LinkSettings& link = Ctx().link;
     std::vector<uint8_t> text;
     if (!LoadMl675001Monitor(text)) {
         SendIndication(DOWNLOAD_FAILED_IND);
@@ -167,8 +165,10 @@ uint32_t StartMonitor(uint32_t comport, uint32_t busmode, uint32_t baudrate, uin
     link.busmode = busmode;
     link.workBaudrate = baudrate;
     const BootProcedure& boot = targettype < kTypeCount ? kBootProcedures[targettype] : kNoBoot;
-    if (boot.path == BootPath::Chip) {
+    if (boot.path != BootPath::None) {
         link.bootBaudrate = boot.bootBaudrate;
+    }
+    if (boot.path == BootPath::Chip) {
         link.bootImageKind = boot.imageKind;
     }
     switch (boot.path) {
