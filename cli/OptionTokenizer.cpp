@@ -188,10 +188,10 @@ class Tokeniser {
         state_ = State::Done;
     }
 
-    // A line end completes the name like a blank: a Vorn.cfg line keeps its
-    // line feed, and it must not become part of the file name.
+    // A tab or line end completes the name like a blank: a Vorn.cfg line
+    // keeps its line feed, and neither must become part of the file name.
     void OnFileName(char c) {
-        if (c == ' ' || IsLineEnd(c)) {
+        if (c == ' ' || c == '\t' || IsLineEnd(c)) {
             state_ = State::Done;
             return;
         }

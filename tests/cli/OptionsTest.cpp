@@ -79,6 +79,7 @@ TEST(OptionTokeniserTest, KindsNamesAndValues) {
         {"DEBUG=ON\tX", OPTION_TEXT, "DEBUG", 0, 0, "ON"},
         {"DATA.TXT", OPTION_FILE, "DATA.TXT", 0, 0, ""},
         {"DATA.TXT\r\n", OPTION_FILE, "DATA.TXT", 0, 0, ""},
+        {"data.txt\t\n", OPTION_FILE, "data.txt", 0, 0, ""},
         {"UPLOADCODE.BIN", OPTION_BINARY_FILE, "UPLOADCODE.BIN", 0, 0, ""},
         {"A.BSF", OPTION_HEX_FILE, "A.BSF", 0, 0, ""},
         {"A.HSF", OPTION_HEX_FILE, "A.HSF", 0, 0, ""},
