@@ -20,6 +20,13 @@ vtarget::BoardOptions RunningMonitor(int type) {
     return options;
 }
 
+// Plain RAM behind the monitor, so that tests can put memory in place.
+vtarget::BoardOptions PlainMemory() {
+    vtarget::BoardOptions options = RunningMonitor(18);
+    options.plainMemory = true;
+    return options;
+}
+
 std::string Golden(const std::string& name) {
     return testfiles::ReadFile(std::string(VORN_GOLDEN_DIR) + "/" + name);
 }
@@ -80,9 +87,7 @@ TEST_F(VornTest, RefusedSessionsEndWithTheirMessageAndCode) {
 }
 
 TEST_F(VornTest, UploadWritesEveryByteOfTheRangeAndBothCrcs) {
-    auto options = RunningMonitor(18);
-    options.plainMemory = true;
-    StartBoard(options);
+    StartBoard(PlainMemory());
     const auto memory = testfiles::RandomBytes(0x800, 7);
     Board().WriteMemory(0, memory);
 
@@ -105,9 +110,7 @@ TEST_F(VornTest, UploadWritesEveryByteOfTheRangeAndBothCrcs) {
 }
 
 TEST_F(VornTest, Upload16WritesWordsLowByteFirstWithoutCrcs) {
-    auto options = RunningMonitor(18);
-    options.plainMemory = true;
-    StartBoard(options);
+    StartBoard(PlainMemory());
     const auto memory = testfiles::RandomBytes(0x300, 9);
     Board().WriteMemory(0x1000, memory);
 
@@ -118,9 +121,7 @@ TEST_F(VornTest, Upload16WritesWordsLowByteFirstWithoutCrcs) {
 }
 
 TEST_F(VornTest, OneJobRunsByPrecedence) {
-    auto options = RunningMonitor(18);
-    options.plainMemory = true;
-    StartBoard(options);
+    StartBoard(PlainMemory());
 
     // The upload wins over the verification, which would refuse out.bin.
     const auto upload = RunVorn(std::string(kFastLink) + " UPLOAD=0-2FF out.bin VERIFYCRC");
@@ -135,8 +136,7 @@ TEST_F(VornTest, OneJobRunsByPrecedence) {
 }
 
 TEST_F(VornTest, FailedFirstReadLeavesAnEmptyFileAndNoCrcs) {
-    auto options = RunningMonitor(18);
-    options.plainMemory = true;
+    auto options = PlainMemory();
     options.faults.silentAfter = 1; // answers the probe at address 0 only
     StartBoard(options);
 
@@ -149,9 +149,7 @@ TEST_F(VornTest, FailedFirstReadLeavesAnEmptyFileAndNoCrcs) {
 }
 
 TEST_F(VornTest, UploadIntoAFileThatCannotBeCreatedSaysSo) {
-    auto options = RunningMonitor(18);
-    options.plainMemory = true;
-    StartBoard(options);
+    StartBoard(PlainMemory());
 
     const auto run = RunVorn(std::string(kFastLink) + " UPLOAD=0-2FF nodir/out.bin");
     EXPECT_EQ(run.exitCode, 0);
@@ -193,9 +191,7 @@ TEST_F(VornTest, VerifyNamesTheTargetsItCannotCheckAndBadFiles) {
 }
 
 TEST_F(VornTest, DebugWritesTheLibraryLogAndConfigurationIsRead) {
-    auto options = RunningMonitor(18);
-    options.plainMemory = true;
-    StartBoard(options);
+    StartBoard(PlainMemory());
     testfiles::WriteFile(File("Vorn.cfg"), "; settings of this bench\nDEBUG\nbaudrate=921600\n"
                                            "busmode=2\nUPLOAD=0-F\nout.bin\n");
 
