@@ -1,9 +1,12 @@
+#include "ArmMemory.h"
+#include "AtmegaMemory.h"
 #include "BoardLoop.h"
 #include "BoardMemory.h"
 #include "BoardShared.h"
 #include "HexDump.h"
 #include "KoltMemory.h"
 #include "Link.h"
+#include "MervMemory.h"
 #include "PhaseFactory.h"
 #include "Pty.h"
 #include "WakeFd.h"
@@ -23,12 +26,24 @@ struct Board::Impl {
         shared.SetRestartHook(options.onRestart);
     }
 
-    // Runs query on the KOLT memory; fallback on other boards.
+    // Runs query on the log of a KOLT or MERV memory; fallback on other boards.
     template <typename Result, typename Query>
     Result AskKolt(Result fallback, Query&& query) const {
         return shared.WithMemory([&](const MemoryModel& memory) {
+            if (const auto* merv = dynamic_cast<const MervMemory*>(&memory)) {
+                return query(merv->Log());
+            }
             const auto* kolt = dynamic_cast<const KoltMemory*>(&memory);
             return kolt ? query(kolt->Log()) : fallback;
+        });
+    }
+
+    // Runs query on the memory of an ARM board; fallback on other boards.
+    template <typename Result, typename Query>
+    Result AskArm(Result fallback, Query&& query) const {
+        return shared.WithMemory([&](const MemoryModel& memory) {
+            const auto* arm = dynamic_cast<const ArmMemory*>(&memory);
+            return arm ? query(*arm) : fallback;
         });
     }
 
@@ -159,7 +174,7 @@ void Board::SetReplyOverride(ReplyOverride hook) {
 
 std::vector<uint8_t> Board::ReadMemory(uint32_t address, uint32_t count) const {
     std::vector<uint8_t> bytes(count);
-    impl_->shared.WithMemory([&](const MemoryModel& memory) { memory.Read(address, bytes); });
+    impl_->shared.WithMemory([&](const MemoryModel& memory) { memory.Peek(address, bytes); });
     return bytes;
 }
 
@@ -189,7 +204,19 @@ std::vector<WordWrite> Board::InfoBlockWrites() const {
 }
 
 uint64_t Board::FlashOverwrites() const {
-    return impl_->AskKolt(uint64_t{0}, [](const KoltLog& log) { return log.flashOverwrites; });
+    const uint64_t atmega = impl_->shared.WithMemory([](const MemoryModel& memory) {
+        const auto* flash = dynamic_cast<const AtmegaMemory*>(&memory);
+        return flash ? flash->Overwrites() : uint64_t{0};
+    });
+    const uint64_t arm =
+        impl_->AskArm(uint64_t{0}, [](const ArmMemory& flash) { return flash.FlashOverwrites(); });
+    return atmega + arm +
+           impl_->AskKolt(uint64_t{0}, [](const KoltLog& log) { return log.flashOverwrites; });
+}
+
+uint64_t Board::ProtectedWindowFaults() const {
+    return impl_->AskArm(uint64_t{0},
+                         [](const ArmMemory& arm) { return arm.ProtectedWindowFaults(); });
 }
 
 std::optional<uint32_t> Board::RestartAddress() const {

@@ -1,6 +1,10 @@
 #include "BoardMemory.h"
 
+#include "ArmMemory.h"
+#include "AtmegaAddressing.h"
+#include "AtmegaMemory.h"
 #include "KoltMemory.h"
+#include "MervMemory.h"
 
 #include <algorithm>
 
@@ -43,10 +47,24 @@ FlashId BoardFlashId(const BoardOptions& options) {
     if (!options.plainMemory && IsKoltType(options.targetType) && leftAtDefault) {
         return kKoltFlashId;
     }
+    if (!options.plainMemory && IsArmBoardType(options.targetType) && leftAtDefault) {
+        return {kArmDefaultFlashManufacturer, kArmDefaultFlashDevice};
+    }
     return {options.flashManufacturer, options.flashDevice};
 }
 
 std::unique_ptr<MemoryModel> MakeBoardMemory(const BoardOptions& options) {
+    if (!options.plainMemory && IsAtmegaType(options.targetType)) {
+        return std::make_unique<AtmegaMemory>(AtmegaFlashSize(options.version),
+                                              options.corruptWord);
+    }
+    if (!options.plainMemory && IsMervType(options.targetType)) {
+        return std::make_unique<MervMemory>(TimingOf(options), options.corruptWord);
+    }
+    if (!options.plainMemory && IsArmBoardType(options.targetType)) {
+        const FlashId flashId = BoardFlashId(options);
+        return MakeArmMemory(options, flashId.manufacturer, flashId.device);
+    }
     if (options.plainMemory || !IsKoltType(options.targetType)) {
         return std::make_unique<RamMemory>();
     }

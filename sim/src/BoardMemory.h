@@ -1,5 +1,7 @@
 // The memory a board carries, chosen by its target type: the KOLT-family
-// models for the KOLT types, plain RAM for all others.
+// models for the KOLT types, the chip flash for the ATmega types, the
+// MERV-A model for the MERV types, RAM and an external flash for the
+// ARM types (14, 15, 18, 22), plain RAM for all others.
 #pragma once
 
 #include "MemoryModel.h"

@@ -44,7 +44,7 @@ void AppendRange(std::string& out, const MemoryModel& memory, AddressRange range
         }
         const uint32_t n = static_cast<uint32_t>(
             std::min<uint64_t>({kRecordBytes, range.size - offset, 0x10000u - (address & 0xFFFF)}));
-        memory.Read(address, std::span(data, n));
+        memory.Peek(address, std::span(data, n));
         AppendRecord(out, 0x00, static_cast<uint16_t>(address), std::span(data, n));
         offset += n;
     }

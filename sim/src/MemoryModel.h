@@ -38,6 +38,11 @@ class MemoryModel {
     using PieceVisitor = std::function<void(std::span<const uint8_t>)>;
     virtual void Visit(uint32_t address, uint64_t count, const PieceVisitor& visit) const = 0;
 
+    // What the memory holds, as tests and the dump see it: flash cells
+    // beneath registers that share their addresses and beneath a read
+    // protection. The same as Read unless a model has those.
+    virtual void Peek(uint32_t address, std::span<uint8_t> out) const { Read(address, out); }
+
     // Every range ever written, ascending and disjoint: what a dump covers.
     virtual std::vector<AddressRange> WrittenRanges() const = 0;
 

@@ -138,8 +138,22 @@ void Ml675001RomPhase::EndOfText(std::vector<Reply>& replies) {
         state_ = State::Sync;
         return;
     }
+    StoreUserData();
     replies.push_back({{kLoaded}, std::nullopt});
     state_ = State::Loaded;
+}
+
+// A user's program (type 15) is loaded into the board's memory, where the
+// dump shows it; a monitor is not, as with the other boot loaders.
+void Ml675001RomPhase::StoreUserData() {
+    if (StartsWithMonitorHeader(FirstLoadedBytes(), monitorKind_)) {
+        return;
+    }
+    shared_.WithMemory([this](MemoryModel& memory) {
+        for (const auto& [address, data] : loaded_) {
+            memory.Write(address, data);
+        }
+    });
 }
 
 void Ml675001RomPhase::Start(std::vector<Reply>& replies) {

@@ -3,8 +3,9 @@
 // and XON once the record is stored. After the end record it answers '>';
 // the PC's '1' is answered with '.' and starts the loaded data. Data that
 // carry no monitor header leave the board in the ROM, ready for the next
-// download (type 15 later gets user files this way). Text that stops
-// coming for a second is given up; a 0x00 then starts afresh.
+// download (type 15 gets user files this way; their data go into the
+// board's memory). Text that stops coming for a second is given up; a
+// 0x00 then starts afresh.
 //
 // The PC must have XON/XOFF output flow control on while it sends: text
 // that arrives while it is off counts as an overrun, and the ROM never
@@ -39,6 +40,7 @@ class Ml675001RomPhase final : public Phase {
     void TakeRecord(std::vector<Reply>& replies);
     void Store(const HexRecord& record);
     void EndOfText(std::vector<Reply>& replies);
+    void StoreUserData();
     void Start(std::vector<Reply>& replies);
     std::vector<uint8_t> FirstLoadedBytes() const;
 

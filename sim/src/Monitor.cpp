@@ -1,5 +1,6 @@
 #include "Monitor.h"
 
+#include "AtmegaAddressing.h"
 #include "Bytes.h"
 #include "MailLink.h"
 #include "Primitives.h"
@@ -54,8 +55,7 @@ MonitorOutcome Value32(uint8_t request, uint32_t value) {
 Monitor::Monitor(const MonitorSettings& settings) : settings_(settings) {}
 
 std::optional<Monitor::Shape> Monitor::ShapeOf(uint8_t code) const {
-    // 8-bit targets program bytes, all others 16-bit words.
-    const bool eightBit = settings_.targetType == 10 || settings_.targetType == 17;
+    const bool eightBit = !CountsInWords();
     switch (code) {
     case kReadMem8Req:
     case kReadMem16Req:
@@ -109,8 +109,9 @@ bool Monitor::WithinLimits(std::span<const uint8_t> payload) const {
     case kReadMem16Req:
         return 1 + 2 * size_t{CountOf(payload)} <= kMaxAnswerPayload;
     case kCalcChecksumReq:
-    case kCalcCrc32Req:
         return RangeLength(payload) <= settings_.maxRange;
+    case kCalcCrc32Req:
+        return CrcBytes(payload).count <= settings_.maxRange;
     default:
         return true;
     }
@@ -198,7 +199,11 @@ MonitorOutcome Monitor::Program(MemoryModel& memory, ProgramPath path,
                                 std::span<const uint8_t> payload) const {
     const size_t unit = ShapeOf(payload[0])->unit;
     const auto data = payload.subspan(kDataAt, CountOf(payload) * unit);
-    return Status(payload[0], memory.Program(path, AddressOf(payload), data));
+    std::optional<uint32_t> address = AddressOf(payload);
+    if (IsAtmegaType(settings_.targetType) && path == ProgramPath::InternalFlash) {
+        address = AtmegaByteAddress(*address);
+    }
+    return Status(payload[0], address && memory.Program(path, *address, data));
 }
 
 MonitorOutcome Monitor::Erase(MemoryModel& memory, EraseScope scope,
@@ -225,20 +230,28 @@ MonitorOutcome Monitor::Checksum(const MemoryModel& memory, std::span<const uint
 }
 
 bool Monitor::CountsInWords() const {
-    // The MERV monitor works in bytes; the ATmega boot loader is a program
-    // of its own. Every other monitor runs on a 16-bit bus.
+    // The MERV monitor works in bytes. Every other monitor, the ATmega boot
+    // loader included, programs 16-bit words.
     const int type = settings_.targetType;
-    return !(type == 3 || type == 4 || type == 8 || type == 9 || type == 16 || type == 10 ||
-             type == 17);
+    return !(type == 3 || type == 4 || type == 8 || type == 9 || type == 16);
 }
 
-MonitorOutcome Monitor::Crc32(const MemoryModel& memory, std::span<const uint8_t> payload) const {
-    uLong crc = crc32(0L, Z_NULL, 0);
+ByteRun Monitor::CrcBytes(std::span<const uint8_t> payload) const {
+    const uint32_t first = GetLe32(payload, 1);
+    if (IsAtmegaType(settings_.targetType)) {
+        return AtmegaCrcBytes(first, GetLe32(payload, 5));
+    }
     uint64_t length = RangeLength(payload);
     if (CountsInWords() && length % 2 == 1) {
         ++length; // the last address names a word: both of its bytes count
     }
-    memory.Visit(GetLe32(payload, 1), length, [&crc](auto piece) {
+    return {first, length};
+}
+
+MonitorOutcome Monitor::Crc32(const MemoryModel& memory, std::span<const uint8_t> payload) const {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    const ByteRun bytes = CrcBytes(payload);
+    memory.Visit(bytes.start, bytes.count, [&crc](auto piece) {
         crc = crc32(crc, piece.data(), static_cast<uInt>(piece.size()));
     });
     return Value32(payload[0], static_cast<uint32_t>(crc));

@@ -3,6 +3,7 @@
 // the payloads of frames that arrived intact, with the memory locked.
 #pragma once
 
+#include "AtmegaAddressing.h"
 #include "BootTable.h"
 #include "MemoryModel.h"
 
@@ -67,8 +68,11 @@ class Monitor {
     MonitorOutcome FlashType() const;
     static MonitorOutcome Checksum(const MemoryModel& memory, std::span<const uint8_t> payload);
     MonitorOutcome Crc32(const MemoryModel& memory, std::span<const uint8_t> payload) const;
-    // Whether the monitor works in 16-bit words: its CRC then covers the
-    // whole word at the last address.
+    // The bytes a CRC request covers.
+    ByteRun CrcBytes(std::span<const uint8_t> payload) const;
+    // Whether the monitor works in 16-bit words: it programs words, and its
+    // CRC covers the whole word at the last address (the ATmega's CRC has a
+    // rule of its own).
     bool CountsInWords() const;
     MonitorOutcome SetConfig(std::span<const uint8_t> payload);
     MonitorOutcome SetProgCmdAddresses(MemoryModel& memory, std::span<const uint8_t> payload);

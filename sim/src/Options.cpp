@@ -105,7 +105,7 @@ const std::vector<OptionRule>& Rules() {
     static const std::vector<OptionRule> rules = {
         {"link", "PATH", "symlink to create for the board's port (required)",
          [](S v, O& o) { return !v.empty() && (o.linkPath = v, true); }},
-        {"target", "N", "target type 0..23; 10 and 17 program bytes, others words (0)",
+        {"target", "N", "target type 0..23; 3, 4, 8, 9 and 16 program bytes, others words (0)",
          [](S v, O& o) { return Store(ParseNumber(v, 10, 23), o.targetType); }},
         {"monitor-running", nullptr, "start with the monitor running, not in the boot loader",
          [](S, O& o) { return o.monitorRunning = true; }},
@@ -125,7 +125,7 @@ const std::vector<OptionRule>& Rules() {
          [](S, O& o) { return o.refuseArmHeader = true; }},
         {"flash-id", "MMMM:DDDD", "hex manufacturer and device of the flash (0001:2249)",
          StoreFlashId},
-        {"version", "HEX", "monitor version reported (00010000)",
+        {"version", "HEX", "monitor version reported; ATmega chip in the high half (00010000)",
          [](S v, O& o) { return Store(ParseNumber(v, 16, UINT32_MAX), o.version); }},
         {"seed", "N", "seed of the injected faults (1)",
          [](S v, O& o) { return Store(ParseNumber(v, 10, UINT64_MAX), o.faults.seed); }},
@@ -151,7 +151,7 @@ const std::vector<OptionRule>& Rules() {
          [](S v, O& o) { return StoreLetter(v, o.vmode, false); }},
         {"flash8-id", "MM:DD", "hex manufacturer and device of each 8-bit flash (BF:B5)",
          StoreFlash8Id},
-        {"stuck-busy", nullptr, "KOLT flash controller and 8-bit flash erases never finish",
+        {"stuck-busy", nullptr, "KOLT and MERV flash controllers and 8-bit erases never finish",
          [](S, O& o) { return o.stuckBusy = true; }},
         {"corrupt-word", "ADDRESS", "flip a bit of the flash word at ADDRESS once programmed",
          [](S v, O& o) {

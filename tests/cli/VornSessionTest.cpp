@@ -63,6 +63,60 @@ TEST_P(VornProgramTest, ShowsEveryStageAndProgramsTheImage) {
 INSTANTIATE_TEST_SUITE_P(Types, VornProgramTest, ::testing::Values(0, 2, 21),
                          [](const auto& info) { return "Type" + std::to_string(info.param); });
 
+// The other families: where each keeps its image, and how its session ends.
+struct FamilyCase {
+    int type;
+    uint32_t address;
+    bool restarts;  // RESET_TARGET_IND after CRC_OK_IND
+    bool readsBack; // the board's memory shows the image afterwards
+};
+
+void PrintTo(const FamilyCase& family, std::ostream* out) {
+    *out << "target type " << family.type;
+}
+
+class VornFamilyTest : public VornTest, public ::testing::WithParamInterface<FamilyCase> {};
+
+TEST_P(VornFamilyTest, ProgramsTheImageAndShowsTheOutcome) {
+    const FamilyCase& family = GetParam();
+    StartBoard(BootingBoard(family.type));
+    const auto image = testfiles::RandomBytes(0x500, 21);
+    HexFile("image.hex", family.address, image);
+
+    const auto run = RunVorn(Args(family.type, "image.hex"));
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_THAT(run.output, HasSubstr("\n PROGRAM_SIZE_IND         [Size=00000500]"));
+    EXPECT_THAT(run.output, HasSubstr("\n CRC_OK_IND               [File=")) << run.output;
+    EXPECT_EQ(Count(run.output, "\n RESET_TARGET_IND"), family.restarts ? 1u : 0u);
+    EXPECT_THAT(run.output, HasSubstr("\n STOP_PROGRAM_IND"));
+    if (family.readsBack) {
+        EXPECT_EQ(Board().ReadMemory(family.address, 0x500), image);
+    }
+}
+
+// MERV-A with and without read protection, ATmega64/128, ML675001 external
+// flash, S3C44B0X and its external-UART variant.
+INSTANTIATE_TEST_SUITE_P(
+    Families, VornFamilyTest,
+    ::testing::Values(FamilyCase{3, 0, true, true}, FamilyCase{16, 0, true, false},
+                      FamilyCase{10, 0, false, true}, FamilyCase{17, 0, false, true},
+                      FamilyCase{14, 0xC8000000, true, true}, FamilyCase{18, 0, false, true},
+                      FamilyCase{22, 0, false, true}),
+    [](const auto& info) { return "Type" + std::to_string(info.param.type); });
+
+// The ML675001's RAM takes the file as it is: the boot ROM loads the HEX text.
+TEST_F(VornTest, RamTargetLoadsTheFileThroughTheBootRom) {
+    StartBoard(BootingBoard(15));
+    const auto program = testfiles::RandomBytes(0x200, 22);
+    const std::string hex = HexFile("program.hex", 0x10000000, program);
+
+    const auto run = RunVorn(Args(15, "program.hex"));
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_THAT(run.output, HasSubstr("\n PROGRAMMING_SUCCESS_IND  "));
+    EXPECT_THAT(run.output, Not(HasSubstr("CRC_")));
+    EXPECT_EQ(Board().ReadMemory(0x10000000, 0x200), program);
+}
+
 TEST_F(VornTest, CrcMismatchShowsTheErrorBannerAndStillEndsWithZero) {
     auto options = BootingBoard(0);
     options.corruptWord = kFlash + 0x10;

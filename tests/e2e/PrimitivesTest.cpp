@@ -73,8 +73,8 @@ TEST_F(PrimitivesTest, FlashRequestsCarryWordsOrBytes) {
     EXPECT_EQ(manufacturer, 0x0001);
     EXPECT_EQ(device, 0x2249);
 
-    // ATmega boards program bytes.
-    options.targetType = 10;
+    // MERV boards program bytes.
+    options.targetType = 3;
     StartBoard(options);
     ASSERT_TRUE(OpenLink());
     const uint8_t bytes[3] = {9, 8, 7};

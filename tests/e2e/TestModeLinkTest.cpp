@@ -165,7 +165,7 @@ TEST_F(TestModeLinkTest, FlashEraseAndControlRequestsReachTheMonitor) {
 
 TEST_F(TestModeLinkTest, EightBitFlashExportsSendBytes) {
     vtarget::BoardOptions options;
-    options.targetType = 10;
+    options.targetType = 3; // MERV: its monitor counts bytes
     StartMonitorBoard(options);
     ASSERT_EQ(TM_OpenAccessPort(kPort, kFastRate, kBusModeDuplex), ACCESS_PORT_OPEN);
     const uint8_t bytes[3] = {9, 8, 7};

@@ -20,10 +20,12 @@ std::vector<uint8_t> Range(uint8_t primitive, uint32_t start, uint32_t end) {
 
 class PrimitiveTest : public BoardTest {
   protected:
-    // A MERV board (type 3): plain RAM behind every address.
+    // A MERV board (type 3, a monitor that counts bytes) with plain RAM
+    // behind every address.
     void SetUp() override {
         auto options = RunningMonitor();
         options.targetType = 3;
+        options.plainMemory = true;
         StartBoard(options);
     }
 
@@ -77,6 +79,11 @@ TEST_F(PrimitiveTest, AddressesWrapAtTheTopOfTheSpace) {
 }
 
 TEST_F(PrimitiveTest, ProgrammingStoresWordsAndErasingChangesNoRam) {
+    TearDown();
+    vtarget::BoardOptions options = RunningMonitor();
+    options.targetType = 0; // a 16-bit target: programming counts words
+    options.plainMemory = true;
+    StartBoard(options);
     const auto prog = [](uint8_t code, uint32_t address) {
         return Request(code).U32(address).U16(2).U16(0x2211).U16(0x4433);
     };
@@ -133,7 +140,8 @@ TEST_F(PrimitiveTest, ChecksumsCoverTheInclusiveRange) {
 TEST_F(PrimitiveTest, EightBitTargetsProgramBytes) {
     TearDown();
     vtarget::BoardOptions options = RunningMonitor();
-    options.targetType = 10;
+    options.targetType = 3; // MERV
+    options.plainMemory = true;
     StartBoard(options);
     EXPECT_EQ(Confirm(Request(kProgIntFlash).U32(0x10).U16(3).Bytes({7, 8, 9}), 10), 1);
     EXPECT_EQ(Confirm(Request(kProgExtFlash).U32(0x20).U16(1).Bytes({5}), 12), 1);

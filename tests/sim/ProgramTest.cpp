@@ -71,8 +71,9 @@ TEST(ProgramTest, ServesTheLinkUntilTerminatedAndDumpsTheMemory) {
     answer = ReadAnswer(port, 2000ms);
     ASSERT_TRUE(answer);
     EXPECT_EQ(Le32At(answer->payload, 1), 0x02030405u);
-    // An 8-bit target: the count is in bytes.
-    ASSERT_TRUE(port.Write(Frame(3, Request(kProgIntFlash).U32(0x30010).U16(3).Bytes({1, 2, 3}))));
+    // An ATmega's boot loader: the count is in words, the address a word's.
+    ASSERT_TRUE(
+        port.Write(Frame(3, Request(kProgIntFlash).U32(0x8008).U16(2).Bytes({1, 2, 3, 4}))));
     answer = ReadAnswer(port, 2000ms);
     ASSERT_TRUE(answer);
     EXPECT_EQ(answer->payload, (std::vector<uint8_t>{10, 1}));
@@ -80,7 +81,7 @@ TEST(ProgramTest, ServesTheLinkUntilTerminatedAndDumpsTheMemory) {
 
     EXPECT_EQ(program.Stop(SIGTERM), 0);
     EXPECT_FALSE(std::filesystem::is_symlink(link));
-    EXPECT_EQ(ReadDump(dir, dump, {"0x3000E:6"}), "4096\nffff010203ff\n");
+    EXPECT_EQ(ReadDump(dir, dump, {"0x1000E:7"}), "4096\nffff01020304ff\n");
 }
 
 // A KOLT board whose internal flash the PC erases and programs; the restart
@@ -204,7 +205,8 @@ TEST(ProgramTest, DumpCoversEveryWrittenPage) {
     }
     TempDir dir;
     vtarget::BoardOptions options = RunningMonitor();
-    options.targetType = 3; // plain RAM up to the top
+    options.targetType = 3;
+    options.plainMemory = true; // plain RAM up to the top
     options.dumpPath = dir.file("stop.hex");
     vtarget::Board board(options);
     std::string error;

@@ -38,9 +38,10 @@ std::vector<uint8_t> ImageOf(std::vector<uint8_t> bytes) {
 
 class BlockWriterTest : public BoardTest {
   protected:
-    static constexpr int kPlainMemoryType = 3;
-    // Takes the byte-count form of the programming request.
-    static constexpr int kByteProgramType = 10;
+    // A 16-bit target: its monitor counts words.
+    static constexpr int kPlainMemoryType = 0;
+    // A MERV target: takes the byte-count form of the programming request.
+    static constexpr int kByteProgramType = 3;
 
     void SetUp() override {
         BoardTest::SetUp();

@@ -26,7 +26,7 @@ std::vector<uint8_t> ImageOf(std::vector<uint8_t> bytes) {
 
 class KoltStepsTest : public BoardTest {
   protected:
-    static constexpr int kPlainMemoryType = 3;
+    static constexpr int kPlainMemoryType = 0; // with plain memory: RAM behind the registers
 
     void SetUp() override {
         BoardTest::SetUp();

@@ -28,7 +28,7 @@ struct FaultOptions {
 
 struct BoardOptions {
     std::string linkPath; // symlink to the slave; empty: no link
-    int targetType = 0;   // 10 and 17 are 8-bit targets (byte-wide PROG data)
+    int targetType = 0;   // MERV types 3, 4, 8, 9, 16 program bytes, the others words
     // Whether the board starts with its monitor running instead of in the
     // boot loader of its target type.
     bool monitorRunning = false;
@@ -42,6 +42,8 @@ struct BoardOptions {
     // External flash identity. KOLT boards (see below) left at this default
     // carry an SST39VF160, 00BF:2782.
     uint16_t flashManufacturer = 0x0001, flashDevice = 0x2249;
+    // GET_VERSION answer. On ATmega boards (types 10, 17) the high half is the
+    // chip: 0 an ATmega64 with 64 KiB flash, any other a 128 KiB ATmega128.
     uint32_t version = 0x00010000;
     FaultOptions faults;
     std::string dumpPath; // Intel HEX of the memory, written by Stop() when not empty
@@ -120,20 +122,27 @@ class Board {
     std::vector<uint8_t> ReceivedImage() const;
 
     void SetReplyOverride(ReplyOverride hook);
+    // What the memory holds: flash cells beneath registers that share their
+    // addresses and beneath a read protection (MERV boards).
     std::vector<uint8_t> ReadMemory(uint32_t address, uint32_t count) const;
     void WriteMemory(uint32_t address, const std::vector<uint8_t>& bytes);
     // Intel HEX of every page written so far.
     bool WriteDump(const std::string& path) const;
 
-    // KOLT boards; other boards give empty answers.
-    // Every write to a control register (0xFFE1xx, 0xFFE20A) with the
-    // register's value after it, in order.
+    // KOLT and MERV boards; other boards give empty answers.
+    // Every write to a control register (0xFFE1xx, 0xFFE20A; on MERV boards
+    // the bytes at 0xAC00 and 0xFF67) with the register's value after it, in order.
     std::vector<WordWrite> RegisterWrites() const;
     bool WasWritten(uint32_t registerAddress) const;
-    // The words written into the internal flash's info block.
+    // The words written into the internal flash's info block (on MERV boards
+    // the bytes stored at 0x0002..0x0005 under the info command).
     std::vector<WordWrite> InfoBlockWrites() const;
-    // Flash bytes programmed over bits that were not erased.
+    // Flash bytes programmed over bits that were not erased (ATmega and ARM
+    // boards too).
     uint64_t FlashOverwrites() const;
+    // S3C44B0X boards (types 18, 22): erase and programming requests that
+    // touched the board's window 0x10000..0x1FFFF; 0 on other boards.
+    uint64_t ProtectedWindowFaults() const;
     // Where the last restart the PC ordered runs from; nothing before one.
     std::optional<uint32_t> RestartAddress() const;
 

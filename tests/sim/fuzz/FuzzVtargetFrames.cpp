@@ -3,6 +3,7 @@
 // form and where the line goes quiet; the rest is the stream. Every answer
 // must be a well-formed frame that fits the PC's limits, and every valid
 // mail but SET_CONFIG must be answered, with its own sequence number.
+#include "AtmegaMemory.h"
 #include "BoardShared.h"
 #include "FaultInjector.h"
 #include "MailLink.h"
@@ -44,6 +45,15 @@ vtarget::MonitorSettings SettingsFor(uint8_t config) {
     return settings;
 }
 
+// The ATmega gets its flash and data space, so that word addresses and
+// ranges that run past the flash's end reach the model.
+std::unique_ptr<vtarget::MemoryModel> MemoryFor(uint8_t config) {
+    if ((config & 1) != 0) {
+        return std::make_unique<vtarget::AtmegaMemory>(64u << 10, 0x123u);
+    }
+    return std::make_unique<vtarget::RamMemory>();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -51,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const uint8_t config = data[0];
-    vtarget::BoardShared shared(std::make_unique<vtarget::RamMemory>(), 115200);
+    vtarget::BoardShared shared(MemoryFor(config), 115200);
     vtarget::FaultOptions faults;
     faults.nakEvery = (config >> 1) & 3;
     vtarget::FaultInjector injector(faults);

@@ -1,0 +1,79 @@
+// The ML675001 with its external flash (target type 14): the monitor comes
+// as Intel HEX text through the boot ROM; the flash is identified, erased as
+// a whole, written in 2 KB blocks and verified by CRC32. A matching CRC is
+// announced by RESET_TARGET_IND; the board itself is left as it is.
+#include "ArmFlash.h"
+#include "BlockWriter.h"
+#include "BootLoader.h"
+#include "ImageCrc.h"
+#include "Indication.h"
+#include "Primitives.h"
+#include "ProgramImage.h"
+#include "ProgrammerErrorReport.h"
+#include "Programmers.h"
+#include "Sio.h"
+
+namespace {
+
+constexpr const char* kReportModule = "Arm_00";
+constexpr unsigned kReportCheckBase = 1000;
+
+constexpr uint16_t kFlashTargetType = 14;
+
+// The erase is announced as finished also when its mail failed.
+uint32_t EraseChip() {
+    SendIndication(CHIP_ERASE_START_IND);
+    const uint32_t code = MonChipErase();
+    SendIndication(CHIP_ERASE_FINISHED_IND);
+    RETURN_REPORTED_ON_FAILURE(code);
+    return 0;
+}
+
+uint32_t ProgramFlash(const ProgramImage& image) {
+    RETURN_ON_FAILURE(EraseChip());
+    RETURN_REPORTED_ON_FAILURE(
+        WriteBlocks(kMl675001Blocks, image.Bytes(), image.Start(), image.Size()));
+    SendIndication(PROGRAMMING_SUCCESS_IND);
+    return 0;
+}
+
+// The whole image, its file CRC over whole words. A mismatch is no failure.
+uint32_t VerifyFlash(const ProgramImage& image) {
+    const CrcComparison crc = CompareCrc(image.Bytes(), image.EvenSize(), image.Start(),
+                                         image.Start() + image.Size() - 1);
+    if (crc.mailError != 0) {
+        return EndArmSessionWith(crc.mailError);
+    }
+    if (ReportCrc(crc)) {
+        SendIndication(RESET_TARGET_IND);
+    }
+    return 0;
+}
+
+} // namespace
+
+int Ml675001FlashSession(const SessionParams& session) {
+    if (StartMonitor(session.comport & 0xFF, session.busmode, session.baudrate,
+                     session.targettype) != 0) {
+        return 1;
+    }
+    DelayMs(kArmMonitorSettleMs);
+    ProgramImage image;
+    if (image.Read(session.filename) != HEX_IMAGE_READY) {
+        SendIndication(HEX_FILE_ERROR_IND);
+        return 1;
+    }
+    SendIndicationLong(PROGRAM_SIZE_IND, image.Size());
+    SendIndicationLong(PROGRAM_OFFSET_IND, image.Start());
+
+    if (const uint32_t code = IdentifyArmFlash(kMl675001FlashBase)) {
+        return static_cast<int>(EndArmSessionWith(code));
+    }
+    if (!image.Present() || session.targettype != kFlashTargetType) {
+        return 1;
+    }
+    if (const uint32_t code = ProgramFlash(image)) {
+        return static_cast<int>(EndArmSessionWith(code));
+    }
+    return static_cast<int>(VerifyFlash(image));
+}
