@@ -35,8 +35,3 @@ uint32_t IdentifyArmFlash(uint32_t flashBase) {
     }
     return 0;
 }
-
-uint32_t EndArmSessionWith(uint32_t code) {
-    SendIndicationWord(MAIL_ERROR_IND, static_cast<uint16_t>(code));
-    return code;
-}

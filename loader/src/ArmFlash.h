@@ -19,7 +19,3 @@ constexpr uint32_t kArmMonitorSettleMs = 200;
 // name, or that the flash is unknown, goes to the host as text; an unknown
 // flash is no failure. Returns 0 or a failing mail's code, reported.
 uint32_t IdentifyArmFlash(uint32_t flashBase);
-
-// The entry's last word on a failure: MAIL_ERROR_IND with the code, which
-// it returns.
-uint32_t EndArmSessionWith(uint32_t code);

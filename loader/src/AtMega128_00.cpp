@@ -74,11 +74,6 @@ uint32_t LastCrcWord(const ProgramImage& image) {
     return ((image.Start() + image.Size() - 1) >> 1) + 1;
 }
 
-uint32_t EndWithMailError(uint32_t code) {
-    SendIndicationWord(MAIL_ERROR_IND, static_cast<uint16_t>(code));
-    return code;
-}
-
 // A mismatch is reported and still ends the session with 0.
 uint32_t VerifyImage(const ProgramImage& image) {
     const CrcComparison crc =
@@ -98,12 +93,9 @@ int AtMega128Session(const SessionParams& session) {
         return 1;
     }
     ProgramImage image;
-    if (image.Read(session.filename) != HEX_IMAGE_READY) {
-        SendIndication(HEX_FILE_ERROR_IND);
+    if (!ReadAnnouncedImage(image, session.filename)) {
         return 1;
     }
-    SendIndicationLong(PROGRAM_SIZE_IND, image.Size());
-    SendIndicationLong(PROGRAM_OFFSET_IND, image.Start());
     if (!image.Present() || !IsAtmegaType(session.targettype)) {
         return 1;
     }

@@ -42,7 +42,7 @@ uint32_t VerifyFlash(const ProgramImage& image) {
     const CrcComparison crc = CompareCrc(image.Bytes(), image.EvenSize(), image.Start(),
                                          image.Start() + image.Size() - 1);
     if (crc.mailError != 0) {
-        return EndArmSessionWith(crc.mailError);
+        return EndWithMailError(crc.mailError);
     }
     if (ReportCrc(crc)) {
         SendIndication(RESET_TARGET_IND);
@@ -59,21 +59,18 @@ int Ml675001FlashSession(const SessionParams& session) {
     }
     DelayMs(kArmMonitorSettleMs);
     ProgramImage image;
-    if (image.Read(session.filename) != HEX_IMAGE_READY) {
-        SendIndication(HEX_FILE_ERROR_IND);
+    if (!ReadAnnouncedImage(image, session.filename)) {
         return 1;
     }
-    SendIndicationLong(PROGRAM_SIZE_IND, image.Size());
-    SendIndicationLong(PROGRAM_OFFSET_IND, image.Start());
 
     if (const uint32_t code = IdentifyArmFlash(kMl675001FlashBase)) {
-        return static_cast<int>(EndArmSessionWith(code));
+        return static_cast<int>(EndWithMailError(code));
     }
     if (!image.Present() || session.targettype != kFlashTargetType) {
         return 1;
     }
     if (const uint32_t code = ProgramFlash(image)) {
-        return static_cast<int>(EndArmSessionWith(code));
+        return static_cast<int>(EndWithMailError(code));
     }
     return static_cast<int>(VerifyFlash(image));
 }

@@ -63,11 +63,6 @@ uint32_t ProgramMode(KoltMode mode, const ProgramImage& image) {
     return 1;
 }
 
-uint32_t EndWithMailError(uint32_t code) {
-    SendIndicationWord(MAIL_ERROR_IND, static_cast<uint16_t>(code));
-    return code;
-}
-
 // Whole-image CRC32: the file's over whole words, the target's from the
 // first to the last image byte. A mismatch ends the session with 0.
 uint32_t VerifyImage(const ProgramImage& image, bool& matches) {
@@ -98,12 +93,9 @@ int ProgKoltSession(const SessionParams& session) {
         return 1;
     }
     ProgramImage image;
-    if (image.Read(session.filename) != HEX_IMAGE_READY) {
-        SendIndication(HEX_FILE_ERROR_IND);
+    if (!ReadAnnouncedImage(image, session.filename)) {
         return 1;
     }
-    SendIndicationLong(PROGRAM_SIZE_IND, image.Size());
-    SendIndicationLong(PROGRAM_OFFSET_IND, image.Start());
 
     if (const uint32_t code = IdentifyKoltChip()) {
         return static_cast<int>(REPORT_PROGRAMMER_ERROR(code));

@@ -34,11 +34,6 @@ bool ChooseReadProtection(uint16_t targettype) {
     return false;
 }
 
-uint32_t EndWithMailError(uint32_t code) {
-    SendIndicationWord(MAIL_ERROR_IND, static_cast<uint16_t>(code));
-    return code;
-}
-
 // The file's CRC32 over size bytes (no padding: the monitor counts bytes)
 // against the target's from the first to the last image byte.
 uint32_t VerifyImage(const ProgramImage& image, bool& matches) {
@@ -71,12 +66,9 @@ int ProgMervSession(const SessionParams& session) {
         return 1;
     }
     ProgramImage image;
-    if (image.Read(session.filename) != HEX_IMAGE_READY) {
-        SendIndication(HEX_FILE_ERROR_IND);
+    if (!ReadAnnouncedImage(image, session.filename)) {
         return 1;
     }
-    SendIndicationLong(PROGRAM_SIZE_IND, image.Size());
-    SendIndicationLong(PROGRAM_OFFSET_IND, image.Start());
     if (!image.Present() || !ChooseReadProtection(session.targettype)) {
         return 1;
     }

@@ -1,6 +1,7 @@
 #include "ProgramImage.h"
 
 #include "HexFile.h"
+#include "Indication.h"
 
 #include <cstdlib>
 
@@ -25,4 +26,14 @@ void ProgramImage::Release() {
     buffer_ = nullptr;
     size_ = 0;
     start_ = 0;
+}
+
+bool ReadAnnouncedImage(ProgramImage& image, const char* filename) {
+    if (image.Read(filename) != HEX_IMAGE_READY) {
+        SendIndication(HEX_FILE_ERROR_IND);
+        return false;
+    }
+    SendIndicationLong(PROGRAM_SIZE_IND, image.Size());
+    SendIndicationLong(PROGRAM_OFFSET_IND, image.Start());
+    return true;
 }

@@ -32,3 +32,8 @@ class ProgramImage {
     uint32_t size_ = 0;
     uint32_t start_ = 0;
 };
+
+// Reads the session's HEX file and tells the host: HEX_FILE_ERROR_IND when it
+// cannot be read, otherwise PROGRAM_SIZE_IND and PROGRAM_OFFSET_IND. Returns
+// whether the image was read (it may still lack a buffer: check Present()).
+bool ReadAnnouncedImage(ProgramImage& image, const char* filename);

@@ -9,3 +9,8 @@ uint32_t ProgrammerErrorReport(uint32_t code, unsigned check, const char* module
                  time);
     return code;
 }
+
+uint32_t EndWithMailError(uint32_t code) {
+    SendIndicationWord(MAIL_ERROR_IND, static_cast<uint16_t>(code));
+    return code;
+}

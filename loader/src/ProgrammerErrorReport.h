@@ -10,6 +10,10 @@
 uint32_t ProgrammerErrorReport(uint32_t code, unsigned check, const char* module, const char* date,
                                const char* time);
 
+// The one more MAIL_ERROR_IND a programmer's entry sends for a failure that
+// its steps have reported already. Returns code.
+uint32_t EndWithMailError(uint32_t code);
+
 // The failing check is numbered by its line. A module spread over several
 // files gives each file its own kReportCheckBase (a multiple of 1000), so the
 // numbers stay unique within the module; kReportModule names the module.

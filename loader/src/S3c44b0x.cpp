@@ -130,21 +130,18 @@ int S3c44b0xSession(const SessionParams& session) {
     }
     DelayMs(kArmMonitorSettleMs);
     ProgramImage image;
-    if (image.Read(session.filename) != HEX_IMAGE_READY) {
-        SendIndication(HEX_FILE_ERROR_IND);
+    if (!ReadAnnouncedImage(image, session.filename)) {
         return 1;
     }
-    SendIndicationLong(PROGRAM_SIZE_IND, image.Size());
-    SendIndicationLong(PROGRAM_OFFSET_IND, image.Start());
 
     if (const uint32_t code = IdentifyArmFlash(kS3c44b0xFlashBase)) {
-        return static_cast<int>(EndArmSessionWith(code));
+        return static_cast<int>(EndWithMailError(code));
     }
     if (!image.Present() || !IsS3c44b0xType(session.targettype)) {
         return 1;
     }
     if (const uint32_t code = ProgramAndVerify(image)) {
-        return static_cast<int>(EndArmSessionWith(code));
+        return static_cast<int>(EndWithMailError(code));
     }
     return 0;
 }
