@@ -5,6 +5,7 @@
 #include "MailFrames.h"
 #include "MailPrimitives.h"
 #include "PtyPeer.h"
+#include "SessionImages.h"
 
 #include <gmock/gmock.h>
 
@@ -25,22 +26,6 @@ constexpr uint32_t kRomRate = 115200;
 constexpr uint32_t kMl675001Flash = 0xC8000000;
 constexpr uint32_t kWindow = 0x10000;
 constexpr uint32_t kWindowSize = 0x10000;
-
-struct Piece {
-    uint32_t address;
-    std::vector<uint8_t> bytes;
-};
-
-// One code per run of progress indications: their number depends on the image.
-std::vector<uint16_t> Collapsed(const std::vector<uint16_t>& codes) {
-    std::vector<uint16_t> runs;
-    for (uint16_t code : codes) {
-        if (runs.empty() || runs.back() != code || code != PROGRAM_PROGRESS_IND) {
-            runs.push_back(code);
-        }
-    }
-    return runs;
-}
 
 std::vector<uint16_t> Only(const std::vector<uint16_t>& codes,
                            std::initializer_list<uint16_t> wanted) {
@@ -70,17 +55,7 @@ class ArmSessionTest : public BoardTest {
     // An Intel HEX file of the pieces, written by srec_cat.
     std::string HexImage(const std::string& name, const std::vector<Piece>& pieces,
                          const std::string& extra = "") {
-        std::string command = std::string(ULVEX_SREC_CAT);
-        for (size_t i = 0; i < pieces.size(); ++i) {
-            const std::string bin = dir_->file(name + std::to_string(i) + ".bin");
-            testfiles::WriteBytes(bin, pieces[i].bytes);
-            command += " " + bin + " -binary -offset " + std::to_string(pieces[i].address);
-        }
-        const std::string hex = dir_->file(name + ".hex");
-        const auto result = testfiles::RunCommand(command + " -o " + hex +
-                                                  " -intel -output_block_size=16 " + extra);
-        EXPECT_EQ(result.exitCode, 0) << result.output;
-        return hex;
+        return WriteHexImage(*dir_, name, pieces, extra);
     }
 
     void StartArmBoard(int type, vtarget::BoardOptions options = {}) {

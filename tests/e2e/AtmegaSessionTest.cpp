@@ -6,6 +6,7 @@
 #include "MailPrimitives.h"
 #include "Programmers.h"
 #include "PtyPeer.h"
+#include "SessionImages.h"
 #include "ThreadContext.h"
 
 #include <gmock/gmock.h>
@@ -28,11 +29,6 @@ constexpr uint32_t kWorkRate = 921600;
 constexpr uint32_t kBootRate = 115200;
 constexpr uint32_t kFlash128 = 0x20000;
 
-struct Piece {
-    uint32_t address;
-    std::vector<uint8_t> bytes;
-};
-
 // The image as the programmer sees it, from address 0: gaps 0xFF.
 std::vector<uint8_t> Flatten(const std::vector<Piece>& pieces) {
     std::vector<uint8_t> image;
@@ -41,17 +37,6 @@ std::vector<uint8_t> Flatten(const std::vector<Piece>& pieces) {
         std::copy(p.bytes.begin(), p.bytes.end(), image.begin() + p.address);
     }
     return image;
-}
-
-// One code per run of progress indications.
-std::vector<uint16_t> Collapsed(const std::vector<uint16_t>& codes) {
-    std::vector<uint16_t> runs;
-    for (uint16_t code : codes) {
-        if (runs.empty() || runs.back() != code || code != PROGRAM_PROGRESS_IND) {
-            runs.push_back(code);
-        }
-    }
-    return runs;
 }
 
 constexpr uint16_t kText = TEXT_INFO_IND;
@@ -90,16 +75,7 @@ class AtmegaSessionTest : public BoardTest {
 
     // An Intel HEX file of the pieces, written by srec_cat.
     std::string HexImage(const std::string& name, const std::vector<Piece>& pieces) {
-        std::string command = ULVEX_SREC_CAT;
-        for (size_t i = 0; i < pieces.size(); ++i) {
-            const std::string bin = dir_->file(name + std::to_string(i) + ".bin");
-            testfiles::WriteBytes(bin, pieces[i].bytes);
-            command += " " + bin + " -binary -offset " + std::to_string(pieces[i].address);
-        }
-        const std::string hex = dir_->file(name + ".hex");
-        const auto result = testfiles::RunCommand(command + " -o " + hex + " -intel");
-        EXPECT_EQ(result.exitCode, 0) << result.output;
-        return hex;
+        return WriteHexImage(*dir_, name, pieces);
     }
 
     std::vector<uint16_t> RunSession(uint32_t type, const std::string& hex, uint16_t id,

@@ -5,6 +5,7 @@
 #include "HexFile.h"
 #include "MailPrimitives.h"
 #include "PtyPeer.h"
+#include "SessionImages.h"
 #include "ThreadContext.h"
 
 #include <gmock/gmock.h>
@@ -25,28 +26,11 @@ namespace {
 constexpr uint32_t kDuplex = 2;
 constexpr uint32_t kWorkRate = 921600;
 
-// One code per run of equal codes: progress indications come in numbers
-// that depend on the image.
-std::vector<uint16_t> Collapsed(const std::vector<uint16_t>& codes) {
-    std::vector<uint16_t> runs;
-    for (uint16_t code : codes) {
-        if (runs.empty() || runs.back() != code || code != PROGRAM_PROGRESS_IND) {
-            runs.push_back(code);
-        }
-    }
-    return runs;
-}
-
 } // namespace
 
 namespace {
 
 constexpr uint32_t kFlashBase = 0x080000;
-
-struct Piece {
-    uint32_t address;
-    std::vector<uint8_t> bytes;
-};
 
 // The image as the programmer sees it: lowest to highest address, gaps 0xFF.
 std::vector<uint8_t> Flatten(const std::vector<Piece>& pieces, uint32_t start) {
@@ -85,17 +69,7 @@ class KoltSessionTest : public BoardTest {
   protected:
     // An Intel HEX file of the pieces, written by srec_cat.
     std::string HexImage(const std::string& name, const std::vector<Piece>& pieces) {
-        std::string command = std::string(ULVEX_SREC_CAT);
-        for (size_t i = 0; i < pieces.size(); ++i) {
-            const std::string bin = dir_->file(name + std::to_string(i) + ".bin");
-            testfiles::WriteBytes(bin, pieces[i].bytes);
-            command += " " + bin + " -binary -offset " + std::to_string(pieces[i].address);
-        }
-        const std::string hex = dir_->file(name + ".hex");
-        const auto result =
-            testfiles::RunCommand(command + " -o " + hex + " -intel -output_block_size=16");
-        EXPECT_EQ(result.exitCode, 0) << result.output;
-        return hex;
+        return WriteHexImage(*dir_, name, pieces);
     }
 
     // Runs one session to its stop indication.

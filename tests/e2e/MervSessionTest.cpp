@@ -6,6 +6,7 @@
 #include "BusAccess.h"
 #include "MailPrimitives.h"
 #include "Primitives.h"
+#include "SessionImages.h"
 
 #include <gmock/gmock.h>
 #include <zlib.h>
@@ -29,11 +30,6 @@ constexpr uint32_t kController = 0xAC00;
 constexpr uint32_t kRestart = 0xFF67;
 constexpr uint16_t kText = TEXT_INFO_IND;
 
-struct Piece {
-    uint32_t address;
-    std::vector<uint8_t> bytes;
-};
-
 // The image as the programmer sees it: lowest to highest address, gaps 0xFF.
 std::vector<uint8_t> Flatten(const std::vector<Piece>& pieces) {
     const uint32_t start = pieces.front().address;
@@ -52,17 +48,6 @@ uint32_t Crc(const std::vector<uint8_t>& bytes) {
 
 uint32_t Le32(const std::vector<uint8_t>& p, size_t at) {
     return p[at] | p[at + 1] << 8 | p[at + 2] << 16 | uint32_t{p[at + 3]} << 24;
-}
-
-// One code per run of progress indications, whose number depends on the image.
-std::vector<uint16_t> Collapsed(const std::vector<uint16_t>& codes) {
-    std::vector<uint16_t> runs;
-    for (uint16_t code : codes) {
-        if (runs.empty() || runs.back() != code || code != PROGRAM_PROGRESS_IND) {
-            runs.push_back(code);
-        }
-    }
-    return runs;
 }
 
 std::vector<uint16_t> Session(std::initializer_list<uint16_t> middle) {
@@ -110,17 +95,7 @@ class MervSessionTest : public BoardTest {
 
     // An Intel HEX file of the pieces, written by srec_cat.
     std::string HexImage(const std::vector<Piece>& pieces) {
-        std::string command = ULVEX_SREC_CAT;
-        for (size_t i = 0; i < pieces.size(); ++i) {
-            const std::string bin = dir_->file("piece" + std::to_string(i) + ".bin");
-            testfiles::WriteBytes(bin, pieces[i].bytes);
-            command += " " + bin + " -binary -offset " + std::to_string(pieces[i].address);
-        }
-        const std::string hex = dir_->file("image.hex");
-        const auto result =
-            testfiles::RunCommand(command + " -o " + hex + " -intel -output_block_size=16");
-        EXPECT_EQ(result.exitCode, 0) << result.output;
-        return hex;
+        return WriteHexImage(*dir_, "image", pieces);
     }
 
     std::vector<uint16_t> RunSession(int type, const std::vector<Piece>& pieces) {
