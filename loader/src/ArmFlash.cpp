@@ -1,8 +1,10 @@
 #include "ArmFlash.h"
 
+#include "BootLoader.h"
 #include "Indication.h"
 #include "Primitives.h"
 #include "ProgrammerErrorReport.h"
+#include "Sio.h"
 #include "Targets.h"
 #include "ThreadContext.h"
 
@@ -34,4 +36,22 @@ uint32_t IdentifyArmFlash(uint32_t flashBase) {
         SendTextInfo("FlashType=%s", FlashTypeTable[state.flashTypeIndex].name);
     }
     return 0;
+}
+
+bool StartArmFlashSession(const SessionParams& session, uint32_t flashBase, ProgramImage& image,
+                          int& result) {
+    result = 1;
+    if (StartMonitor(session.comport & 0xFF, session.busmode, session.baudrate,
+                     session.targettype) != 0) {
+        return false;
+    }
+    DelayMs(kArmMonitorSettleMs);
+    if (!ReadAnnouncedImage(image, session.filename)) {
+        return false;
+    }
+    if (const uint32_t code = IdentifyArmFlash(flashBase)) {
+        result = static_cast<int>(EndWithMailError(code));
+        return false;
+    }
+    return true;
 }

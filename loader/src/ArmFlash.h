@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+#include "ProgramImage.h"
+#include "ThreadContext.h"
+
 // Where each board's external flash starts. The monitor's command writes go
 // to the words 0x2AAA and 0x5555 of the flash, 0x5554 and 0xAAAA bytes above.
 constexpr uint32_t kMl675001FlashBase = 0xC8000000;
@@ -19,3 +22,10 @@ constexpr uint32_t kArmMonitorSettleMs = 200;
 // name, or that the flash is unknown, goes to the host as text; an unknown
 // flash is no failure. Returns 0 or a failing mail's code, reported.
 uint32_t IdentifyArmFlash(uint32_t flashBase);
+
+// The start both flash programmers share: the monitor and its settling time,
+// the image read and announced, the flash at flashBase identified. False
+// when the session ends here, with its result (a failed identification has
+// been reported, its MAIL_ERROR_IND included).
+bool StartArmFlashSession(const SessionParams& session, uint32_t flashBase, ProgramImage& image,
+                          int& result);

@@ -53,18 +53,9 @@ uint32_t VerifyFlash(const ProgramImage& image) {
 } // namespace
 
 int Ml675001FlashSession(const SessionParams& session) {
-    if (StartMonitor(session.comport & 0xFF, session.busmode, session.baudrate,
-                     session.targettype) != 0) {
-        return 1;
-    }
-    DelayMs(kArmMonitorSettleMs);
     ProgramImage image;
-    if (!ReadAnnouncedImage(image, session.filename)) {
-        return 1;
-    }
-
-    if (const uint32_t code = IdentifyArmFlash(kMl675001FlashBase)) {
-        return static_cast<int>(EndWithMailError(code));
+    if (int result = 0; !StartArmFlashSession(session, kMl675001FlashBase, image, result)) {
+        return result;
     }
     if (!image.Present() || session.targettype != kFlashTargetType) {
         return 1;

@@ -124,18 +124,9 @@ bool IsS3c44b0xType(uint16_t targettype) {
 } // namespace
 
 int S3c44b0xSession(const SessionParams& session) {
-    if (StartMonitor(session.comport & 0xFF, session.busmode, session.baudrate,
-                     session.targettype) != 0) {
-        return 1;
-    }
-    DelayMs(kArmMonitorSettleMs);
     ProgramImage image;
-    if (!ReadAnnouncedImage(image, session.filename)) {
-        return 1;
-    }
-
-    if (const uint32_t code = IdentifyArmFlash(kS3c44b0xFlashBase)) {
-        return static_cast<int>(EndWithMailError(code));
+    if (int result = 0; !StartArmFlashSession(session, kS3c44b0xFlashBase, image, result)) {
+        return result;
     }
     if (!image.Present() || !IsS3c44b0xType(session.targettype)) {
         return 1;
