@@ -88,12 +88,8 @@ uint32_t VerifyImage(const ProgramImage& image) {
 } // namespace
 
 int AtMega128Session(const SessionParams& session) {
-    if (StartMonitor(session.comport & 0xFF, session.busmode, session.baudrate,
-                     session.targettype) != 0) {
-        return 1;
-    }
     ProgramImage image;
-    if (!ReadAnnouncedImage(image, session.filename)) {
+    if (!StartMonitorAndImage(session, MonitorTrace::Full, image)) {
         return 1;
     }
     if (!image.Present() || !IsAtmegaType(session.targettype)) {

@@ -88,12 +88,8 @@ uint32_t RestartTarget(const ProgramImage& image) {
 } // namespace
 
 int ProgKoltSession(const SessionParams& session) {
-    if (StartMonitorNarrowed(session.comport & 0xFF, session.busmode, session.baudrate,
-                             session.targettype) != 0) {
-        return 1;
-    }
     ProgramImage image;
-    if (!ReadAnnouncedImage(image, session.filename)) {
+    if (!StartMonitorAndImage(session, MonitorTrace::Narrowed, image)) {
         return 1;
     }
 

@@ -61,12 +61,8 @@ uint32_t ProtectAndRestart() {
 } // namespace
 
 int ProgMervSession(const SessionParams& session) {
-    if (StartMonitorNarrowed(session.comport & 0xFF, session.busmode, session.baudrate,
-                             session.targettype) != 0) {
-        return 1;
-    }
     ProgramImage image;
-    if (!ReadAnnouncedImage(image, session.filename)) {
+    if (!StartMonitorAndImage(session, MonitorTrace::Narrowed, image)) {
         return 1;
     }
     if (!image.Present() || !ChooseReadProtection(session.targettype)) {

@@ -1,5 +1,8 @@
 #include "Programmers.h"
 
+#include "BootLoader.h"
+#include "ProgramImage.h"
+
 #include <iterator>
 
 ProgrammerEntry ProgrammerFor(uint32_t targettype) {
@@ -16,4 +19,12 @@ ProgrammerEntry ProgrammerFor(uint32_t targettype) {
         return nullptr;
     }
     return kByType[targettype];
+}
+
+bool StartMonitorAndImage(const SessionParams& session, MonitorTrace trace, ProgramImage& image) {
+    const auto start = trace == MonitorTrace::Narrowed ? StartMonitorNarrowed : StartMonitor;
+    if (start(session.comport & 0xFF, session.busmode, session.baudrate, session.targettype) != 0) {
+        return false;
+    }
+    return ReadAnnouncedImage(image, session.filename);
 }

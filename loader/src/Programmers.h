@@ -12,6 +12,16 @@ int Ml675001FlashSession(const SessionParams& session);
 int Ml675001RamSession(const SessionParams& session);
 int S3c44b0xSession(const SessionParams& session);
 
+class ProgramImage;
+
+// How a programmer's monitor start is traced: in full, or narrowed to the
+// raw bytes (the debug mask's narrowing bit).
+enum class MonitorTrace { Full, Narrowed };
+
+// The start the programmers share: the monitor, then the image read and
+// announced. False when the session ends here, with result 1.
+bool StartMonitorAndImage(const SessionParams& session, MonitorTrace trace, ProgramImage& image);
+
 using ProgrammerEntry = int (*)(const SessionParams& session);
 
 // The programmer of a target type; nullptr for a type outside 0 to 23.

@@ -43,7 +43,7 @@ class ArmMemory final : public MemoryModel {
     std::vector<AddressRange> WrittenRanges() const override;
     void SetCommandAddresses(const std::array<uint32_t, 3>& addresses) override;
 
-    uint64_t FlashOverwrites() const { return log_.flashOverwrites; }
+    uint64_t FlashOverwrites() const override { return log_.flashOverwrites; }
     uint64_t ProtectedWindowFaults() const { return windowFaults_; }
 
   private:

@@ -39,7 +39,7 @@ class AtmegaMemory final : public MemoryModel {
     std::vector<AddressRange> WrittenRanges() const override;
 
     // Flash bytes programmed over bits that were not erased.
-    uint64_t Overwrites() const { return overwrites_; }
+    uint64_t FlashOverwrites() const override { return overwrites_; }
 
   private:
     bool InFlash(uint32_t address) const { return address < flash_.Size(); }

@@ -1,5 +1,4 @@
 #include "ArmMemory.h"
-#include "AtmegaMemory.h"
 #include "BoardLoop.h"
 #include "BoardMemory.h"
 #include "BoardShared.h"
@@ -204,14 +203,8 @@ std::vector<WordWrite> Board::InfoBlockWrites() const {
 }
 
 uint64_t Board::FlashOverwrites() const {
-    const uint64_t atmega = impl_->shared.WithMemory([](const MemoryModel& memory) {
-        const auto* flash = dynamic_cast<const AtmegaMemory*>(&memory);
-        return flash ? flash->Overwrites() : uint64_t{0};
-    });
-    const uint64_t arm =
-        impl_->AskArm(uint64_t{0}, [](const ArmMemory& flash) { return flash.FlashOverwrites(); });
-    return atmega + arm +
-           impl_->AskKolt(uint64_t{0}, [](const KoltLog& log) { return log.flashOverwrites; });
+    return impl_->shared.WithMemory(
+        [](const MemoryModel& memory) { return memory.FlashOverwrites(); });
 }
 
 uint64_t Board::ProtectedWindowFaults() const {

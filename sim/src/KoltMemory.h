@@ -41,6 +41,7 @@ class KoltMemory final : public MemoryModel {
     std::optional<uint32_t> TakeRestart() override;
 
     const KoltLog& Log() const { return log_; }
+    uint64_t FlashOverwrites() const override { return log_.flashOverwrites; }
 
   private:
     WordRegister& AddRegister(uint32_t address, uint16_t resetValue);

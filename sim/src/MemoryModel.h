@@ -49,6 +49,8 @@ class MemoryModel {
     // The three addresses of SET_FLASH_PROG_CMD_ADDRESS_REQ: the external
     // flash's base and its two command addresses.
     virtual void SetCommandAddresses(const std::array<uint32_t, 3>& /*addresses*/) {}
+    // Flash bytes programmed over bits that were not erased; 0 without flash.
+    virtual uint64_t FlashOverwrites() const { return 0; }
     // The start address of a restart the PC ordered since the last call.
     virtual std::optional<uint32_t> TakeRestart() { return std::nullopt; }
 };

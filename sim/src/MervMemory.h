@@ -42,6 +42,7 @@ class MervMemory final : public MemoryModel {
     std::optional<uint32_t> TakeRestart() override;
 
     const KoltLog& Log() const { return log_; }
+    uint64_t FlashOverwrites() const override { return log_.flashOverwrites; }
 
   private:
     // The flash as the chip's own code reads it: 0xFF while protected.
