@@ -1,10 +1,20 @@
-// The script job. Test scripts are not run by this version yet: say so and
-// end normally, without touching the port.
+// The script job: test mode is opened (with a monitor started through the
+// boot loader unless MONITORLOAD=OFF says one already runs), the script
+// runs, and test mode ends with its stop indication and the port closed.
 #include "Jobs.h"
-
-#include <cstdio>
+#include "Runner.h"
+#include "TestModeMonitor.h"
 
 int RunScriptJob(RunSettings& settings) {
-    printf("\n### Script files are not supported by this version: %s ###\n", settings.scriptName);
+    if (settings.monitorLoad == LINE_OFF) {
+        if (!OpenTestModePort(settings)) {
+            return 0;
+        }
+        ApplyControlLines(settings);
+    } else if (!StartTestModeMonitor(settings)) {
+        return 0;
+    }
+    RunScript(settings.scriptName);
+    EndTestMode();
     return 0;
 }

@@ -125,11 +125,18 @@ void ApplyControlLines(const RunSettings& settings) {
     }
 }
 
+bool OpenTestModePort(const RunSettings& settings) {
+    if (OpenPort(settings)) {
+        return true;
+    }
+    // Test mode is ended here too, so that its stop line follows the
+    // COM_PORT_ACCESS_FAIL_IND and its log is closed.
+    TM_StopTestMode();
+    return false;
+}
+
 bool StartTestModeMonitor(RunSettings& settings) {
-    if (!OpenPort(settings)) {
-        // Test mode is ended here too, so that its stop line follows the
-        // COM_PORT_ACCESS_FAIL_IND and its log is closed.
-        TM_StopTestMode();
+    if (!OpenTestModePort(settings)) {
         return false;
     }
     ApplyControlLines(settings);

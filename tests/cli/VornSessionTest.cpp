@@ -179,3 +179,19 @@ TEST_F(VornTest, SingleWireBusKeepsDtrRaisedFromTheMonitorStartOn) {
     EXPECT_EQ(Count(afterStart, "[DTR_CLR]"), 0u) << run.output;
     EXPECT_EQ(testfiles::ReadFile(File("out.bin")).size(), 16u);
 }
+
+TEST_F(VornTest, ScriptRunsAfterTheMonitorStartAndEndsTestMode) {
+    StartBoard(BootingBoard(0));
+    testfiles::WriteFile(File("probe.scr"), "PRINT \"<<\" READ8 A #FFFFFE PRINT_REG A #0\n"
+                                            "WRITE16 #1234 #FFE000 READ16 B #FFE000\n"
+                                            "PRINT_REG B #0 PRINT \">>\"\n");
+    const auto run = RunVorn(Args(0, "probe.scr"));
+    EXPECT_EQ(run.exitCode, 0);
+    const size_t download = run.output.find("\n DOWNLOAD_SUCCESS_IND");
+    const size_t script = run.output.find("<< 00000043 00001234 >> ");
+    const size_t stop = run.output.rfind("\n STOP_PROGRAM_IND");
+    ASSERT_NE(script, std::string::npos) << run.output;
+    EXPECT_LT(download, script);
+    EXPECT_LT(script, stop);
+    EXPECT_NE(stop, std::string::npos);
+}
