@@ -26,7 +26,7 @@ constexpr int kWrite16Refused = 413;
 class Step {
   public:
     Step(const ScriptProgram& program, size_t current, ScriptMachine& machine)
-        : program_(program), current_(current), in_(program[current]), machine_(machine) {}
+        : current_(current), in_(program[current]), machine_(machine) {}
 
     // Carries the instruction out. Returns false when the script ends;
     // otherwise next holds the instruction to go on with.
@@ -53,7 +53,6 @@ class Step {
     void ReadKey();
     void ReadHex();
 
-    const ScriptProgram& program_;
     size_t current_;
     const ScriptInstruction& in_;
     ScriptMachine& machine_;
