@@ -6,6 +6,7 @@
 #include "KoltMemory.h"
 #include "Link.h"
 #include "MervMemory.h"
+#include "OmbrelDevice.h"
 #include "PhaseFactory.h"
 #include "Pty.h"
 #include "WakeFd.h"
@@ -92,7 +93,9 @@ void Board::Impl::Shutdown() {
     if (!options.linkPath.empty()) {
         RemoveLink(options.linkPath, pty.SlavePath());
     }
-    if (!options.dumpPath.empty()) {
+    if (!options.dumpPath.empty() && options.ombrel.enabled) {
+        WriteOmbrelFile(options.dumpPath, shared.LastDownload());
+    } else if (!options.dumpPath.empty()) {
         shared.WithMemory(
             [this](const MemoryModel& memory) { return WriteIntelHex(options.dumpPath, memory); });
     }
@@ -182,6 +185,9 @@ void Board::WriteMemory(uint32_t address, const std::vector<uint8_t>& bytes) {
 }
 
 bool Board::WriteDump(const std::string& path) const {
+    if (impl_->options.ombrel.enabled) {
+        return WriteOmbrelFile(path, impl_->shared.LastDownload());
+    }
     return impl_->shared.WithMemory(
         [&](const MemoryModel& memory) { return WriteIntelHex(path, memory); });
 }

@@ -1,6 +1,7 @@
 #include "Options.h"
 
 #include "KoltChips.h"
+#include "OmbrelDevice.h"
 
 #include <charconv>
 #include <cmath>
@@ -90,6 +91,11 @@ bool StoreLetter(const std::string& text, uint8_t& target, bool hexAllowed) {
     return Store(ParseNumber(text, 16, 0xFF), target);
 }
 
+OmbrelOptions& EnableOmbrel(BoardOptions& o) {
+    o.ombrel.enabled = true;
+    return o.ombrel;
+}
+
 struct OptionRule {
     const char* name;
     const char* value; // shown in the usage; nullptr: a flag
@@ -163,6 +169,25 @@ const std::vector<OptionRule>& Rules() {
          }},
         {"dump", "FILE", "write the memory as Intel HEX to FILE on exit",
          [](S v, O& o) { return !v.empty() && (o.dumpPath = v, true); }},
+        // The window loader's device; each --ombrel-* option implies --ombrel.
+        {"ombrel", nullptr, "play the Ombrel device, not a board; --dump writes its file",
+         [](S, O& o) { return EnableOmbrel(o).enabled; }},
+        {"ombrel-prompt", "TEXT", "its boot loader's prompt after a reset (>>>>>>>>)",
+         [](S v, O& o) { return (EnableOmbrel(o).prompt = v, true); }},
+        {"ombrel-run", "TEXT", "sent once the whole file is in (RUN); empty: nothing",
+         [](S v, O& o) { return (EnableOmbrel(o).runText = v, true); }},
+        {"ombrel-fault", "KIND", "bad-crc, wrong-block, silent, lead-byte, extra-byte, split",
+         [](S v, O& o) {
+             const auto fault = OmbrelFaultNamed(v);
+             EnableOmbrel(o).fault = fault.value_or(OmbrelFault::None);
+             return fault.has_value();
+         }},
+        {"ombrel-fault-block", "HEX", "block number whose answers the fault hits (0; FF00 last)",
+         [](S v, O& o) { return Store(ParseNumber(v, 16, 0xFFFF), EnableOmbrel(o).faultBlock); }},
+        {"ombrel-fault-count", "N", "how many answers to that block the fault hits (1)",
+         [](S v, O& o) {
+             return Store(ParseNumber(v, 10, kMaxCount), EnableOmbrel(o).faultCount);
+         }},
     };
     return rules;
 }

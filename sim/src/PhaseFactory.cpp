@@ -6,6 +6,7 @@
 #include "ImageBootPhase.h"
 #include "Ml675001RomPhase.h"
 #include "MonitorPhase.h"
+#include "OmbrelDevice.h"
 
 namespace vtarget {
 
@@ -30,11 +31,14 @@ MonitorSettings MonitorSettingsOf(const BoardOptions& options,
 } // namespace
 
 Stage FirstStage(const BoardOptions& options) {
+    if (options.ombrel.enabled) {
+        return Stage::Monitor; // the device's application runs
+    }
     return options.monitorRunning ? Stage::Monitor : Stage::BootLoader;
 }
 
 uint32_t FirstRate(const BoardOptions& options) {
-    if (options.monitorRunning) {
+    if (options.monitorRunning || options.ombrel.enabled) {
         return options.baudRate;
     }
     const auto boot = BootEntryOf(options.targetType);
@@ -46,6 +50,9 @@ PhaseFactory::PhaseFactory(const BoardOptions& options, BoardShared& shared, Fau
       monitor_(MonitorSettingsOf(options, boot_)) {}
 
 std::unique_ptr<Phase> PhaseFactory::Make(Stage stage, Clock::time_point now) const {
+    if (options_.ombrel.enabled) {
+        return MakeOmbrelPhase(stage, options_.ombrel, shared_, now);
+    }
     switch (stage) {
     case Stage::Monitor:
         return std::make_unique<MonitorPhase>(shared_, faults_, monitor_);

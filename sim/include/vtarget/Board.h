@@ -26,6 +26,25 @@ struct FaultOptions {
     int64_t nakEvery = 0;          // every Nth confirm carries status 0; 0: never
 };
 
+// The device of the window loader's block protocol (vtarget --ombrel): an
+// application that restarts into its boot loader on the reset sequence, and
+// the boot loader that prompts, takes CRC-8 framed blocks and then runs the
+// received file. A fault hits the boot loader's first faultCount answers
+// to the block numbered faultBlock (FF00h: the last one); a silent device
+// does not even take those frames. Mails() logs each
+// valid block frame (sequence 0; payload: block number high byte first,
+// count, data) and the reply override applies to it; ReceivedImage() is
+// the last complete file.
+enum class OmbrelFault { None, BadCrc, WrongBlock, Silent, LeadByte, ExtraByte, SplitAnswer };
+struct OmbrelOptions {
+    bool enabled = false;
+    std::string prompt = ">>>>>>>>"; // sent after the restart, one byte every 10 ms
+    std::string runText = "RUN";     // sent once the last block is in; empty: nothing
+    OmbrelFault fault = OmbrelFault::None;
+    uint16_t faultBlock = 0;
+    int64_t faultCount = 1;
+};
+
 struct BoardOptions {
     std::string linkPath; // symlink to the slave; empty: no link
     int targetType = 0;   // MERV types 3, 4, 8, 9, 16 program bytes, the others words
@@ -65,6 +84,9 @@ struct BoardOptions {
     // Called on the board thread when the PC restarts the board, with the
     // address it runs from; no Board lock is held, so it may call WriteDump.
     std::function<void(uint32_t address)> onRestart;
+    // Plays the Ombrel device instead of a target board, at baudRate; the
+    // dump is then the last received file as it came.
+    OmbrelOptions ombrel;
 };
 
 // A 16-bit write the board recorded.
