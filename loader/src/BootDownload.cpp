@@ -46,16 +46,21 @@ bool SendByte(uint8_t byte) {
 // Outcome of offering the image: the boot loader's answer to the header.
 enum class Offer { Accepted, Refused, Unanswered, SendFailed };
 
-// Sends 0x01 and the length, one byte each, and waits for the answer.
-Offer OfferImage(size_t length) {
+// Sends 0x01 and the length, one byte each, and waits for the answer. With
+// skipPrompts, prompts that the boot loader sent before it saw the header
+// are no answer.
+Offer OfferImage(size_t length, bool skipPrompts) {
     if (!SendByte(kHeaderStart) || !SendByte(static_cast<uint8_t>(length & 0xFF)) ||
         !SendByte(static_cast<uint8_t>((length >> 8) & 0xFF))) {
         return Offer::SendFailed;
     }
+    const uint32_t deadline = TickDeadline(kHeaderAnswerMs);
     uint8_t answer = 0;
-    if (WaitForAnyByte(&answer, kHeaderAnswerMs) == 0) {
-        return Offer::Unanswered;
-    }
+    do {
+        if (WaitForAnyByte(&answer, TickRemaining(deadline)) == 0) {
+            return Offer::Unanswered;
+        }
+    } while (skipPrompts && answer == kPrompt);
     return answer == kAcknowledge ? Offer::Accepted : Offer::Refused;
 }
 
@@ -114,7 +119,7 @@ uint32_t BootDownload(uint32_t kind, uint32_t pacing) {
     }
     // A refused header ends the chip download with 0, as its protocol has
     // it; the first mail to the monitor then fails.
-    if (const auto end = EndOfOffer(OfferImage(image.size()), 0)) {
+    if (const auto end = EndOfOffer(OfferImage(image.size(), false), 0)) {
         return *end;
     }
     const uint32_t start = TickNow();
@@ -138,7 +143,10 @@ uint32_t ArmBootDownload(uint32_t kind) {
         return 5;
     }
     SendIndication(TARGET_FOUND_IND);
-    if (const auto end = EndOfOffer(OfferImage(image.size()), 8)) {
+    // The host's callback ran on this thread, for as long as it took, and
+    // the boot loader went on prompting meanwhile; a prompt may even cross
+    // the header on the line. None of them answers the header.
+    if (const auto end = EndOfOffer(OfferImage(image.size(), true), 8)) {
         return *end;
     }
     if (!SendImage(image)) {

@@ -189,10 +189,14 @@ uint32_t StartMonitor(uint32_t comport, uint32_t busmode, uint32_t baudrate, uin
 
 uint32_t StartMonitorNarrowed(uint32_t comport, uint32_t busmode, uint32_t baudrate,
                               uint32_t targettype) {
-    if ((DebugMask & DEBUG_NARROW_MONITOR) != 0) {
+    // The thread's own mask, taken from SetDebug when its session or test
+    // mode started. Read afresh, a change made meanwhile would close the
+    // log halfway or switch printing on without one.
+    const uint32_t mask = Ctx().trace.mask;
+    if ((mask & DEBUG_NARROW_MONITOR) != 0) {
         SetTraceMask(DEBUG_RX_DUMP | DEBUG_TX_DUMP);
     }
     const uint32_t result = StartMonitor(comport, busmode, baudrate, targettype);
-    SetTraceMask(DebugMask);
+    SetTraceMask(mask);
     return result;
 }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <system_error>
 #include <thread>
 
@@ -17,6 +18,13 @@ constexpr const char* kModuleName = "FLoader";
 
 constexpr uint32_t kFilenameField = sizeof(SessionParams::filename);
 constexpr auto kHandOverPoll = std::chrono::milliseconds(10);
+
+// The parameters on their way to the worker. SessionBusy admits one
+// hand-over at a time, so one block serves every call. It must not live
+// with the calling thread: a host thread may end as soon as FlashLoader
+// returns, before its worker has copied the block, and a thread started
+// next takes over its memory.
+SessionParams handOverBlock;
 
 bool BusModeAccepted(uint32_t busmode) {
     uint32_t mode = busmode & 0x1F;
@@ -28,9 +36,15 @@ bool TargetTypeAccepted(uint32_t targettype) {
 }
 
 // The name must fit the parameter block with its terminator, and the file
-// must open for reading now; the programmer reads it later.
+// must open for reading now; the programmer reads it later. Only a regular
+// file qualifies: opening a FIFO would block this call until a writer came,
+// and the programmer could not read the bytes it delivered again.
 bool FileReadable(const char* filename) {
     if (filename == nullptr || strnlen(filename, kFilenameField) >= kFilenameField) {
+        return false;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(filename, error)) {
         return false;
     }
     FILE* file = std::fopen(filename, "r");
@@ -84,7 +98,7 @@ ULVEX_API uint32_t ULVEX_CALL FlashLoader(uint32_t comport, uint32_t busmode, ui
     }
 
     AcquireHandOver();
-    SessionParams& block = Ctx().hostBlock;
+    SessionParams& block = handOverBlock;
     block.comport = static_cast<uint16_t>(comport);
     block.busmode = static_cast<uint16_t>(busmode);
     block.baudrate = baudrate;

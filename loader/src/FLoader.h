@@ -18,6 +18,6 @@ extern std::atomic<uint32_t> SessionBusy;
 
 constexpr uint16_t kDefaultBootLoaderTimeoutMs = 15000;
 
-// Runs one session on the calling thread; hostBlock is the FlashLoader
-// caller's parameter block, which is released (SessionBusy) once copied.
+// Runs one session on the calling thread; hostBlock is FlashLoader's
+// parameter block, which is released (SessionBusy) once copied.
 void SessionWorker(const SessionParams* hostBlock);

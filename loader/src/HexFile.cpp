@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <sys/types.h>
 
@@ -67,6 +68,14 @@ struct FileCloser {
     void operator()(FILE* file) const { fclose(file); }
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+// Only a regular file can be read twice, once per pass. A FIFO would block
+// the open until some writer came, and a device could deliver other bytes
+// the second time; both count as files that cannot be opened.
+bool IsRegularFile(const char* name) {
+    std::error_code error;
+    return name != nullptr && std::filesystem::is_regular_file(name, error);
+}
 
 bool SeekTo(FILE* file, uint32_t position) {
 #ifdef _WIN32
@@ -340,7 +349,7 @@ uint8_t ParseHex(FILE* input, const char* inputName, const char* tempName, uint8
 
     FilePtr ownInput;
     if (input == nullptr) {
-        ownInput.reset(inputName != nullptr ? fopen(inputName, "r") : nullptr);
+        ownInput.reset(IsRegularFile(inputName) ? fopen(inputName, "r") : nullptr);
         if (!ownInput) {
             return HEX_OPEN_INPUT_ERROR;
         }

@@ -5,6 +5,7 @@
 
 #include "BusAccess.h"
 #include "Sio.h"
+#include "ThreadContext.h"
 #include "Trace.h"
 
 namespace {
@@ -17,6 +18,27 @@ constexpr uint8_t kLoaded = '>';
 constexpr uint8_t kStartCommand = '1';
 constexpr uint8_t kStarted = '.';
 
+// Reads one byte for the synchronisation. On the single-wire bus the 0x00s
+// come back between the ROM's answers, and the 'y' may arrive while echoes
+// of later 0x00s are still owed: removing echoes by their count would
+// remove it. The ROM never sends 0x00, so here an echo is told by its
+// value; what stays owed is removed by count from then on.
+uint32_t ReadPastOwnZeros(uint8_t* byte, uint32_t* count) {
+    MailTransport& m = Ctx().mail;
+    if ((m.openBusmode & kBusModeSingleWire) == 0) {
+        return GetRawData(byte, 1, count);
+    }
+    const uint32_t owed = m.echoPending;
+    m.echoPending = 0;
+    const uint32_t result = GetRawData(byte, 1, count);
+    const bool echo = *count == 1 && *byte == 0x00 && owed > 0;
+    m.echoPending = echo ? owed - 1 : owed;
+    if (echo) {
+        *count = 0;
+    }
+    return result;
+}
+
 // Sends 0x00 bytes until the ROM answers 'y'; one more 0x00 follows the
 // 'y' itself. False on a read failure or when no 'y' came in time.
 bool Synchronise() {
@@ -26,7 +48,7 @@ bool Synchronise() {
     while (!answered) {
         uint8_t byte = 0;
         uint32_t count = 0;
-        if (GetRawData(&byte, 1, &count) != 0) {
+        if (ReadPastOwnZeros(&byte, &count) != 0) {
             return false;
         }
         if (count == 1) {

@@ -98,6 +98,14 @@ bool IsPseudoTerminal(int fd) {
     return devMajor >= kPtySlaveMajorFirst && devMajor <= kPtySlaveMajorLast;
 }
 
+// Whether the far end has gone for good: the master of a pseudo-terminal
+// closed (a board program ended), a USB adapter unplugged. Such a tty reads
+// end-of-file and refuses writes and flushes from then on.
+bool HungUp(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP) != 0;
+}
+
 // Time the bytes spend on a line at the port's rate: a start bit, eight
 // data bits and one or two stop bits each.
 std::chrono::microseconds LineTime(int fd, uint32_t count) {
@@ -151,7 +159,9 @@ bool SetupQueues(PortHandle port, uint32_t, uint32_t) {
 // real line would already have arrived.
 bool Purge(PortHandle port, uint32_t flags) {
     if ((flags & (PURGE_RXABORT | PURGE_RXCLEAR)) != 0) {
-        return ::ioctl(Fd(port), TCFLSH, TCIFLUSH) == 0;
+        // A hung-up device has nothing left to discard. Refusing would keep
+        // it open for good: closing the port purges first.
+        return ::ioctl(Fd(port), TCFLSH, TCIFLUSH) == 0 || HungUp(Fd(port));
     }
     return ::fcntl(Fd(port), F_GETFD) != -1;
 }
@@ -204,6 +214,12 @@ bool Read(PortHandle port, uint8_t* buffer, uint32_t capacity, uint32_t& read) {
     read = 0;
     for (;;) {
         const ssize_t n = ::read(Fd(port), buffer, capacity);
+        if (n == 0 && HungUp(Fd(port))) {
+            // With VMIN = VTIME = 0 an empty read is normal; after a hang-up
+            // every read is empty, and waiting for data would only spin.
+            errno = EIO;
+            return false;
+        }
         if (n >= 0) {
             read = static_cast<uint32_t>(n);
             return true;

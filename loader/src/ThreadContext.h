@@ -96,7 +96,6 @@ struct ThreadContext {
     ThreadContext(const ThreadContext&) = delete;
     ThreadContext& operator=(const ThreadContext&) = delete;
 
-    SessionParams hostBlock; // filled by FlashLoader on the calling thread
     LinkSettings link;
     ControlLines lines;
     MailTransport mail;
