@@ -93,9 +93,11 @@ uint32_t StartAtmegaBootLoader(uint32_t comport, uint32_t busmode, uint32_t baud
     }
     SendIndication(COM_PORT_FOUND_IND);
     SendWakeMail();
-    const int awake = AwaitAwake(deadline);
-    if (awake <= 0) {
+    // A boot loader that was found but does not wake or answer is reported,
+    // so that the session does not end without a reason.
+    if (AwaitAwake(deadline) <= 0 || GreetBootLoader(baudrate) != 0) {
+        SendIndication(DOWNLOAD_FAILED_IND);
         return 1;
     }
-    return GreetBootLoader(baudrate);
+    return 0;
 }

@@ -114,12 +114,10 @@ uint32_t StartArmMonitor(const BootProcedure& boot, uint32_t baudrate) {
         CloseAccessPort();
         return 1;
     }
-    const uint32_t result = ArmBootDownload(boot.imageKind);
-    if (result == kArmImageMissing) {
-        // Only a monitor file the user supplied can be missing; say so.
+    // A failed download is reported, so that the session does not end
+    // without a reason; a missing monitor file says so the same way.
+    if (ArmBootDownload(boot.imageKind) != 0) {
         SendIndication(DOWNLOAD_FAILED_IND);
-    }
-    if (result != 0) {
         return 1;
     }
     MoveToWorkingRate(baudrate);
@@ -139,6 +137,7 @@ uint32_t StartMl675001Monitor(const BootProcedure& boot, uint32_t baudrate) {
     }
     const uint32_t result = Ml675001Download(text.data(), static_cast<uint32_t>(text.size()));
     if (result != 0) {
+        SendIndication(DOWNLOAD_FAILED_IND);
         return result;
     }
     MoveToWorkingRate(baudrate);

@@ -194,6 +194,26 @@ TEST_F(MonitorStartTest, RefusedArmHeader) {
     EXPECT_THAT(Codes(), Contains(TARGET_FOUND_IND));
 }
 
+// A board that was found but whose start then fails is reported as a
+// failed download, so that no session ends without a reason.
+TEST_F(MonitorStartTest, FailedStartsOfFoundBoardsAreReported) {
+    vtarget::BoardOptions refusing;
+    refusing.refuseArmHeader = true;
+    StartBootLoader(18, refusing);
+    EXPECT_EQ(StartMonitor(kPort, kDuplex, 115200, 18), 1u);
+    EXPECT_EQ(Codes(), (std::vector<uint16_t>{TARGET_FOUND_IND, DOWNLOAD_FAILED_IND}));
+
+    vtarget::BoardOptions silent;
+    silent.faults.silentAfter = 0;
+    StartBootLoader(10, silent);
+    SetBootLoaderTimeout(2);
+    EXPECT_EQ(StartMonitor(kPort, kDuplex, 115200, 10), 1u);
+    SetBootLoaderTimeout(kDefaultBootLoaderTimeoutMs / 1000);
+    EXPECT_EQ(Codes(),
+              (std::vector<uint16_t>{TARGET_FOUND_IND, DOWNLOAD_FAILED_IND, COM_PORT_SEARCHING_IND,
+                                     COM_PORT_FOUND_IND, DOWNLOAD_FAILED_IND}));
+}
+
 TEST_F(MonitorStartTest, HexMonitorIsSentWithoutItsEndMark) {
     StartBootLoader(14);
     StartTrace(0x04);
