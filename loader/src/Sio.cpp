@@ -3,6 +3,9 @@
 #include "ThreadContext.h"
 #include "Trace.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 constexpr const char* kModuleName = "Sio";
@@ -15,6 +18,13 @@ constexpr uint8_t kMaxComport = 254;
 
 PortHandle& Port() {
     return Ctx().serial.port;
+}
+
+// Clears the driver's receive and transmit buffers and drops what was read
+// ahead of them.
+bool PurgePort(uint32_t flags) {
+    Ctx().serial.ahead.begin = Ctx().serial.ahead.end = 0;
+    return PortPurge(Port(), flags);
 }
 
 // A configuration step of the open failed: the port counts as closed. The
@@ -45,7 +55,7 @@ bool FinishConfiguration(const char* function, bool setTimeouts) {
         return false;
     }
     DelayMs(kSettleMs);
-    if (!PortPurge(Port(), kPurgeAll)) {
+    if (!PurgePort(kPurgeAll)) {
         ERROR_TRACE(function, "Error: PurgeComm()");
         LOG_ERROR_LINE("PurgeComm()");
         return false;
@@ -155,7 +165,7 @@ void CloseSerialPort() {
     if (Port() == kNoPort) {
         return;
     }
-    if (!PortPurge(Port(), kPurgeAll)) {
+    if (!PurgePort(kPurgeAll)) {
         ERROR_TRACE("CloseSerialPort", "Error: PurgeComm()");
         LOG_ERROR_LINE("PurgeComm()");
         return;
@@ -199,17 +209,34 @@ uint32_t GetSerialData(uint8_t* buffer, uint32_t capacity, uint32_t* read) {
     if (Port() == kNoPort) {
         return 0;
     }
-    if (!PortRead(Port(), buffer, capacity, *read)) {
-        ERROR_TRACE("GetSerialData", "Error: ReadFile()");
-        LOG_ERROR_LINE("ReadFile()");
-        *read = 0;
-        return 1;
+    ReadAhead& ahead = Ctx().serial.ahead;
+    if (ahead.begin == ahead.end) {
+        // A large read goes straight to the caller; a small one fills the
+        // read-ahead with what the driver holds.
+        const bool direct = capacity >= sizeof ahead.bytes;
+        uint32_t got = 0;
+        if (!PortRead(Port(), direct ? buffer : ahead.bytes,
+                      direct ? capacity : sizeof ahead.bytes, got)) {
+            ERROR_TRACE("GetSerialData", "Error: ReadFile()");
+            LOG_ERROR_LINE("ReadFile()");
+            return 1;
+        }
+        if (direct) {
+            *read = got;
+            return 0;
+        }
+        ahead.begin = 0;
+        ahead.end = got;
     }
+    const uint32_t taken = std::min(capacity, ahead.end - ahead.begin);
+    std::memcpy(buffer, ahead.bytes + ahead.begin, taken);
+    ahead.begin += taken;
+    *read = taken;
     return 0;
 }
 
 void ReInitBuffer() {
-    if (!PortPurge(Port(), kPurgeBuffers)) {
+    if (!PurgePort(kPurgeBuffers)) {
         ERROR_TRACE("ReInitBuffer", "Error: PurgeComm()");
         LOG_ERROR_LINE("PurgeComm()");
     }
@@ -244,9 +271,13 @@ bool WaitSerialReadable(uint32_t timeoutMs) {
         DelayMs(timeoutMs);
         return false;
     }
+    if (const ReadAhead& ahead = Ctx().serial.ahead; ahead.begin != ahead.end) {
+        return true;
+    }
     return PortWaitReadable(Port(), timeoutMs) != WaitResult::TimedOut;
 }
 
 void ResetSerialState() {
     Port() = kNoPort;
+    Ctx().serial.ahead.begin = Ctx().serial.ahead.end = 0;
 }

@@ -69,4 +69,10 @@ uint32_t TickDeadline(uint32_t ms);
 bool TickReached(uint32_t deadline);
 // Milliseconds from now until the deadline; 0 once it is reached.
 uint32_t TickRemaining(uint32_t deadline);
+// The protocol's deliberate waits (settling, pacing, the monitor start).
 void DelayMs(uint32_t ms);
+// Called after every DelayMs with the wait's start and end in milliseconds
+// of the steady clock, so that a benchmark can tell the waits the protocol
+// asks for from time the host spends on its own. Null (the default): none.
+using DelayObserver = void (*)(double startMs, double endMs);
+void SetDelayObserver(DelayObserver observer);

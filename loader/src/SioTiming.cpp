@@ -1,7 +1,18 @@
 #include "Sio.h"
 
+#include <atomic>
 #include <chrono>
 #include <thread>
+
+namespace {
+
+std::atomic<DelayObserver> delayObserver{nullptr};
+
+double SteadyMs(std::chrono::steady_clock::time_point at) {
+    return std::chrono::duration<double, std::milli>(at.time_since_epoch()).count();
+}
+
+} // namespace
 
 uint32_t TickNow() {
     using namespace std::chrono;
@@ -27,5 +38,13 @@ uint32_t TickRemaining(uint32_t deadline) {
 void DelayMs(uint32_t ms) {
     // One sleep for the whole wait; the elapsed time is measured on the
     // monotonic clock, so a wrap of the tick counter does not matter.
+    const auto start = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (const DelayObserver observer = delayObserver.load()) {
+        observer(SteadyMs(start), SteadyMs(std::chrono::steady_clock::now()));
+    }
+}
+
+void SetDelayObserver(DelayObserver observer) {
+    delayObserver = observer;
 }

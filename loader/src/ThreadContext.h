@@ -69,9 +69,18 @@ struct TraceState {
     uint32_t ownerThread = 0; // thread that created the log; 0 until then
 };
 
+// Bytes read from the port ahead of the protocol, which takes answers a
+// byte at a time: one read of the driver then serves a whole answer.
+struct ReadAhead {
+    uint8_t bytes[256] = {};
+    uint32_t begin = 0;
+    uint32_t end = 0;
+};
+
 struct SerialState {
     PortHandle port = kNoPort;
     int32_t requestedPriority = 0; // last SetHighPriority value; 0 is normal
+    ReadAhead ahead;               // emptied by every purge, close and reset
 };
 
 struct Timing {

@@ -24,6 +24,10 @@ struct Board::Impl {
         : options(std::move(boardOptions)),
           shared(MakeBoardMemory(options), FirstRate(options), FirstStage(options)) {
         shared.SetRestartHook(options.onRestart);
+        if (options.recordSpans && options.wireTiming) {
+            shared.lineSpans.Enable();
+            shared.ownTime.Enable();
+        }
     }
 
     // Runs query on the log of a KOLT or MERV memory; fallback on other boards.
@@ -144,6 +148,14 @@ uint64_t Board::BytesReceived() const {
 
 uint64_t Board::BytesSent() const {
     return impl_->shared.counters.bytesSent;
+}
+
+std::vector<TimeSpan> Board::LineSpans() const {
+    return impl_->shared.lineSpans.Spans();
+}
+
+std::vector<TimeSpan> Board::OwnTimeSpans() const {
+    return impl_->shared.ownTime.Spans();
 }
 
 uint64_t Board::GarbledBytes() const {

@@ -18,6 +18,8 @@ constexpr auto kQuietGap = std::chrono::milliseconds(300);
 constexpr size_t kMaxQueued = 64 * 1024;
 // Pause after the master failed, instead of polling it in a loop.
 constexpr auto kFailurePause = std::chrono::milliseconds(50);
+// How far ahead of their arrival received bytes may go to the phase.
+constexpr auto kLookAhead = std::chrono::milliseconds(1);
 
 } // namespace
 
@@ -56,6 +58,7 @@ std::optional<Clock::time_point> BoardLoop::NextWake() const {
     std::optional<Clock::time_point> wake = phase_->NextDeadline();
     const auto earliest = [&wake](Clock::time_point t) { wake = wake ? std::min(*wake, t) : t; };
     if (!received_.empty()) {
+        // The bytes due within the look-ahead of this one go along with it.
         earliest(received_.front().due);
     } else if (phase_->MidMessage()) {
         earliest(lastArrival_ + kQuietGap);
@@ -73,7 +76,7 @@ bool BoardLoop::Deliver(Clock::time_point now) {
             }
             continue;
         }
-        if (received_.empty() || received_.front().due > now) {
+        if (!ByteReady(now)) {
             break;
         }
         const RxByte byte = received_.front();
@@ -93,6 +96,20 @@ bool BoardLoop::TimerFirst(Clock::time_point now) const {
     return received_.empty() || *deadline <= received_.front().due;
 }
 
+// A byte goes early only when no deadline of the phase falls before it,
+// so that bytes and timers still meet the phase in the order they are due.
+bool BoardLoop::ByteReady(Clock::time_point now) const {
+    if (received_.empty()) {
+        return false;
+    }
+    const auto due = received_.front().due;
+    if (due <= now) {
+        return true;
+    }
+    const auto deadline = phase_->NextDeadline();
+    return due <= now + kLookAhead && (!deadline || *deadline > due);
+}
+
 bool BoardLoop::DeliverByte(const RxByte& byte) {
     lastArrival_ = byte.due;
     // On a single-wire bus the PC hears its own bytes before any answer.
@@ -101,13 +118,18 @@ bool BoardLoop::DeliverByte(const RxByte& byte) {
     }
     std::vector<Reply> replies;
     phase_->Receive(byte, replies);
-    return Conclude(replies);
+    // The time from the byte's arrival to the start of its answer is the
+    // board's: what a real board spends on its work before it answers.
+    if (!replies.empty()) {
+        shared_.ownTime.Add({byte.due, Clock::now()});
+    }
+    return Conclude(replies, byte.due);
 }
 
 bool BoardLoop::FireTimer(Clock::time_point now) {
     std::vector<Reply> replies;
     phase_->OnTimer(now, replies);
-    return Conclude(replies);
+    return Conclude(replies, now);
 }
 
 bool BoardLoop::EndQuietMessage(Clock::time_point now) {
@@ -116,22 +138,22 @@ bool BoardLoop::EndQuietMessage(Clock::time_point now) {
     }
     std::vector<Reply> replies;
     phase_->LineQuiet(now, replies);
-    return Conclude(replies);
+    return Conclude(replies, now);
 }
 
-bool BoardLoop::Conclude(const std::vector<Reply>& replies) {
+bool BoardLoop::Conclude(const std::vector<Reply>& replies, Clock::time_point notBefore) {
     if (const auto next = phase_->Handover()) {
         phase_ = phases_.Make(*next, Clock::now());
         shared_.EnterStage(*next);
     }
-    return SendReplies(replies);
+    return SendReplies(replies, notBefore);
 }
 
-bool BoardLoop::SendReplies(const std::vector<Reply>& replies) {
+bool BoardLoop::SendReplies(const std::vector<Reply>& replies, Clock::time_point notBefore) {
     for (const Reply& reply : replies) {
         // An answer with a new rate leaves at the old one; from then on the
         // PC uses the new one.
-        if (!reply.bytes.empty() && !line_.Send(reply.bytes, true, reply.newBaudRate)) {
+        if (!reply.bytes.empty() && !line_.Send(reply.bytes, true, reply.newBaudRate, notBefore)) {
             return false;
         }
         if (reply.bytes.empty() && reply.newBaudRate) {

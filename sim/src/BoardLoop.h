@@ -1,7 +1,10 @@
 // The board thread: waits in poll() on the pty master and the wake
 // descriptor, hands each received byte to the running phase once it has
 // arrived, wakes the phase at its deadlines, sends what the phase answers
-// and puts its successor in place once it hands over.
+// and puts its successor in place once it hands over. With line timing,
+// bytes due within a short look-ahead are handed over together, and what
+// they cause is sent no earlier than they arrive: the board wakes about
+// once a millisecond, not once a byte, and still answers on time.
 #pragma once
 
 #include "BoardShared.h"
@@ -32,12 +35,15 @@ class BoardLoop {
     std::optional<Clock::time_point> NextWake() const;
     bool Deliver(Clock::time_point now);
     bool TimerFirst(Clock::time_point now) const;
+    // Whether the first received byte may go to the phase now.
+    bool ByteReady(Clock::time_point now) const;
     bool DeliverByte(const RxByte& byte);
     bool FireTimer(Clock::time_point now);
     bool EndQuietMessage(Clock::time_point now);
     // Puts the successor in place if the phase has handed over, then sends.
-    bool Conclude(const std::vector<Reply>& replies);
-    bool SendReplies(const std::vector<Reply>& replies);
+    // Answers leave no earlier than notBefore.
+    bool Conclude(const std::vector<Reply>& replies, Clock::time_point notBefore);
+    bool SendReplies(const std::vector<Reply>& replies, Clock::time_point notBefore);
 
     int master_;
     int wake_;

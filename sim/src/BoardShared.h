@@ -6,6 +6,7 @@
 #pragma once
 
 #include "MemoryModel.h"
+#include "SpanLog.h"
 
 #include <vtarget/Board.h>
 
@@ -62,6 +63,8 @@ class BoardShared {
     void SetRestartHook(std::function<void(uint32_t)> hook);
 
     BoardCounters counters;
+    SpanLog lineSpans;
+    SpanLog ownTime;
 
   private:
     mutable std::mutex memoryMutex_;

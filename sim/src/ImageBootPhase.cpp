@@ -29,7 +29,7 @@ uint8_t XorOf(const std::vector<uint8_t>& bytes) {
 
 ImageBootPhase::ImageBootPhase(BoardShared& shared, const ImageBootSettings& settings,
                                Clock::time_point start)
-    : shared_(shared), settings_(settings), deadline_(start + kPromptPeriod),
+    : shared_(shared), settings_(settings), deadline_(start + kPromptPeriod), idleSince_(start),
       withheldLeft_(settings.withheldChecksums) {}
 
 std::optional<Clock::time_point> ImageBootPhase::NextDeadline() const {
@@ -65,6 +65,10 @@ void ImageBootPhase::Receive(const RxByte& byte, std::vector<Reply>& replies) {
 void ImageBootPhase::OnTimer(Clock::time_point now, std::vector<Reply>& replies) {
     switch (state_) {
     case State::Idle:
+        // The boot loop's time between prompts is the board's: a PC that
+        // waits for the prompt waits on it.
+        shared_.ownTime.Add({idleSince_, now});
+        idleSince_ = now;
         replies.push_back({{settings_.prompt}, std::nullopt});
         deadline_ = now + kPromptPeriod;
         return;
@@ -144,6 +148,7 @@ void ImageBootPhase::TakeAcknowledge(const RxByte& byte) {
 
 void ImageBootPhase::BackToIdle(Clock::time_point quietUntil, Clock::time_point now) {
     state_ = State::Idle;
+    idleSince_ = now;
     deadline_ = std::max(quietUntil, now + kPromptPeriod);
 }
 

@@ -48,6 +48,7 @@ class ImageBootPhase final : public Phase {
     ImageBootSettings settings_;
     State state_ = State::Idle;
     Clock::time_point deadline_;
+    Clock::time_point idleSince_; // since when the boot loop has waited for a header
     std::vector<uint8_t> lengthBytes_;
     size_t length_ = 0;
     std::vector<uint8_t> image_;

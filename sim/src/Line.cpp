@@ -52,13 +52,19 @@ bool Line::Receive(std::deque<RxByte>& queue) {
     LineSettings settings;
     const bool garbled = !RateMatches(settings);
     const auto byteTime = ByteTime(shared_.ExpectedRate(), settings.twoStopBits);
+    Clock::time_point firstDue{}, lastDue{};
     for (ssize_t i = 0; i < n; ++i) {
         // A lost byte took its line time all the same.
         const auto due = wireTiming_ ? arrivals_.Next(now, byteTime) : now;
+        firstDue = i == 0 ? due : firstDue;
+        lastDue = due;
         uint8_t byte = garbled ? kGarbledByte : buffer[i];
         if (faults_.PassIncoming(byte)) {
             queue.push_back({byte, due, byteTime, settings.xonXoffOutput});
         }
+    }
+    if (n > 0) {
+        shared_.lineSpans.Add({firstDue - byteTime, lastDue});
     }
     if (garbled) {
         shared_.counters.garbledBytes += static_cast<uint64_t>(n);
@@ -66,14 +72,15 @@ bool Line::Receive(std::deque<RxByte>& queue) {
     return true;
 }
 
-bool Line::Send(std::span<const uint8_t> bytes, bool paced, std::optional<uint32_t> rateAfter) {
+bool Line::Send(std::span<const uint8_t> bytes, bool paced, std::optional<uint32_t> rateAfter,
+                Clock::time_point notBefore) {
     if (!paced || !wireTiming_) {
         return Transmit(bytes, rateAfter);
     }
     // Each chunk goes to the PC once its last byte would have arrived.
     const auto byteTime = ByteTimeNow();
     const size_t chunk = PacingChunk(byteTime);
-    const auto start = std::max(Clock::now(), lineFreeAt_);
+    const auto start = std::max({Clock::now(), lineFreeAt_, notBefore});
     for (size_t at = 0; at < bytes.size(); at += chunk) {
         const size_t end = std::min(bytes.size(), at + chunk);
         const bool last = end == bytes.size();
@@ -83,6 +90,7 @@ bool Line::Send(std::span<const uint8_t> bytes, bool paced, std::optional<uint32
         }
     }
     lineFreeAt_ = start + byteTime * static_cast<int64_t>(bytes.size());
+    shared_.lineSpans.Add({start, lineFreeAt_});
     return true;
 }
 

@@ -24,10 +24,11 @@ class Line {
     bool Receive(std::deque<RxByte>& queue);
     // Sends bytes, at the line rate when paced and wire timing is on. With
     // rateAfter the board expects that rate from the moment the last byte
-    // is on its way, before the PC can have seen it. False when the board
-    // is stopping.
+    // is on its way, before the PC can have seen it. Paced bytes start no
+    // earlier than notBefore. False when the board is stopping.
     bool Send(std::span<const uint8_t> bytes, bool paced,
-              std::optional<uint32_t> rateAfter = std::nullopt);
+              std::optional<uint32_t> rateAfter = std::nullopt,
+              Clock::time_point notBefore = {});
     // Waits for the wake descriptor up to the deadline; false when woken.
     bool SleepUntil(Clock::time_point deadline) const;
 

@@ -94,6 +94,33 @@ TEST_F(LineTest, WireTimingDelaysArrivalByTheLineTime) {
     EXPECT_GE(mails[0].at - sent, 1000ms);
 }
 
+// At 115200 baud the answer is ready as soon as the request's bytes are
+// read, long before they could have come down the line; it leaves only
+// once they have, and the recorded line spans cover both directions.
+TEST_F(LineTest, WireTimingAnswersOnlyOnceTheRequestHasArrived) {
+    vtarget::BoardOptions options = RunningMonitor();
+    options.wireTiming = true;
+    options.recordSpans = true;
+    StartBoard(options);
+    const auto request = WriteMem8(0x10, std::vector<uint8_t>(1000, 1));
+    const auto requestBytes = Frame(sequence_, request).size();
+    const auto sent = Clock::now();
+    Send(request);
+    const auto answer = ReadAnswer(port_, 3000ms);
+    ASSERT_TRUE(answer);
+    const auto elapsed = Clock::now() - sent;
+    const auto answerBytes = Frame(answer->sequence, answer->payload).size();
+    const auto byteTime = std::chrono::nanoseconds(1'000'000'000 / 11'520);
+    EXPECT_GE(elapsed, byteTime * static_cast<int64_t>(requestBytes + answerBytes));
+
+    Clock::duration onLine{};
+    for (const vtarget::TimeSpan& span : board_->LineSpans()) {
+        onLine += span.end - span.begin;
+    }
+    EXPECT_GE(onLine, byteTime * static_cast<int64_t>(requestBytes + answerBytes - 1));
+    EXPECT_LE(onLine, elapsed);
+}
+
 TEST_F(LineTest, PcSideClosesAndReopens) {
     testfiles::TempDir dir;
     vtarget::BoardOptions options = RunningMonitor();

@@ -305,6 +305,37 @@ TEST_F(SioTest, PurgeNeverLosesBytesAlreadySent) {
     }
 }
 
+TEST_F(SioTest, BytesReadAheadAreServedInOrderAndDroppedByAPurge) {
+    ASSERT_TRUE(OpenSerialPort(kPort, 115200, 0));
+    peer_->Write({1, 2, 3, 4});
+    ASSERT_TRUE(WaitSerialReadable(1000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20)); // all four in the driver
+    uint8_t byte = 0;
+    uint32_t count = 0;
+    ASSERT_EQ(GetSerialData(&byte, 1, &count), 0u);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(byte, 1);
+    // The driver is empty now; a wait must not block on bytes already read.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(WaitSerialReadable(1000));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    uint8_t rest[8] = {};
+    ASSERT_EQ(GetSerialData(rest, 2, &count), 0u);
+    EXPECT_EQ(std::vector<uint8_t>(rest, rest + count), (std::vector<uint8_t>{2, 3}));
+
+    ReInitBuffer();
+    ASSERT_EQ(GetSerialData(rest, sizeof rest, &count), 0u);
+    EXPECT_EQ(count, 0u) << "a purge drops what was read ahead";
+
+    peer_->Write({5, 6});
+    ASSERT_TRUE(WaitSerialReadable(1000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(GetSerialData(&byte, 1, &count), 0u);
+    ChangeComportBaud(57600);
+    ASSERT_EQ(GetSerialData(rest, sizeof rest, &count), 0u);
+    EXPECT_EQ(count, 0u) << "a rate change drops what was read ahead";
+}
+
 TEST_F(SioTest, SendReturnsOnceTheBytesWouldHaveLeftTheLine) {
     ASSERT_TRUE(OpenSerialPort(kPort, 9600, 0));
     const std::vector<uint8_t> bytes(96, 0x55); // 100 ms at 9600 baud

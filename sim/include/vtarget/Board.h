@@ -58,6 +58,8 @@ struct BoardOptions {
     bool refuseArmHeader = false; // the ARM boot loader answers the header with 0x15
     bool echo = false;            // single-wire bus: every received byte goes back at once
     bool wireTiming = false;      // bytes take their line time in both directions
+    // With wire timing: keep LineSpans() and OwnTimeSpans() for benchmarks.
+    bool recordSpans = false;
     // External flash identity. KOLT boards (see below) left at this default
     // carry an SST39VF160, 00BF:2782.
     uint16_t flashManufacturer = 0x0001, flashDevice = 0x2249;
@@ -87,6 +89,11 @@ struct BoardOptions {
     // Plays the Ombrel device instead of a target board, at baudRate; the
     // dump is then the last received file as it came.
     OmbrelOptions ombrel;
+};
+
+// A stretch of time on the steady clock.
+struct TimeSpan {
+    std::chrono::steady_clock::time_point begin, end;
 };
 
 // A 16-bit write the board recorded.
@@ -133,6 +140,12 @@ class Board {
     size_t MailCount() const;
     uint64_t BytesReceived() const; // raw bytes read from the PC
     uint64_t BytesSent() const;     // bytes written towards the PC, echo included
+    // With recordSpans: when the line carried bytes in either direction,
+    // and when the board kept the PC waiting on its own account (from a
+    // byte's arrival to the start of its answer, a boot loader's interval
+    // between prompts), each as merged spans in order.
+    std::vector<TimeSpan> LineSpans() const;
+    std::vector<TimeSpan> OwnTimeSpans() const;
     uint64_t GarbledBytes() const;  // bytes garbled by a baud rate mismatch, both directions
     uint64_t DroppedFrames() const; // frames the monitor dropped unanswered
     uint32_t ExpectedBaudRate() const;
