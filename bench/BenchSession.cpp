@@ -54,6 +54,13 @@ void ULVEX_CALL OnIndication(IndicationRecord* record) {
     case DOWNLOAD_SUCCESS_IND:
         figures.monitorUpMs = now;
         break;
+    case CHIP_ERASE_FINISHED_IND:
+    case SECTOR_ERASE_FINISHED_IND:
+        figures.erasedMs = now;
+        break;
+    case PROGRAMMING_SUCCESS_IND:
+        figures.programmedMs = now;
+        break;
     case CRC_OK_IND:
         figures.crcOk = true;
         break;
@@ -139,6 +146,10 @@ void Conclude(SessionFigures& figures, const vtarget::Board& board, std::vector<
     all.insert(all.end(), waits.begin(), waits.end());
     figures.coveredMs = UnionMs(std::move(all), figures.startMs, figures.stopMs);
     figures.bytesOnLine = board.BytesReceived() + board.BytesSent();
+    figures.exchanges =
+        static_cast<size_t>(std::count_if(line.begin(), line.end(), [&figures](const Span& span) {
+            return span.first >= figures.startMs && span.second <= figures.stopMs;
+        }));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 // protocol account for. The rest is what the host adds.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,14 +22,25 @@ struct SessionSetup {
 struct SessionFigures {
     bool crcOk = false;
     bool stopped = false;
-    double startMs = 0, monitorUpMs = 0, stopMs = 0; // steady clock
+    // Steady clock: the start, the monitor answering, the erase done, the
+    // programming done and the stop indication.
+    double startMs = 0, monitorUpMs = 0, erasedMs = 0, programmedMs = 0, stopMs = 0;
     double workerCpuMs = 0; // user+sys of the session's worker thread
     double lineMs = 0, boardMs = 0, waitMs = 0, coveredMs = 0;
     uint64_t bytesOnLine = 0;
+    // Stretches of line activity in the session: about one per request and
+    // its answer, since an answer on time follows its request at once.
+    size_t exchanges = 0;
 
     double SessionMs() const { return stopMs - startMs; }
+    // From the erase (or the monitor start) to the last programming mail.
+    double ProgrammingMs() const { return programmedMs - std::max(monitorUpMs, erasedMs); }
     double Efficiency() const { return coveredMs / SessionMs(); }
     double CpuShare() const { return workerCpuMs / SessionMs(); }
+    // The time nothing accounts for, per exchange: the host's turnaround.
+    double HostUsPerExchange() const {
+        return exchanges == 0 ? 0 : 1e3 * (SessionMs() - coveredMs) / exchanges;
+    }
 };
 
 // Runs the sessions at once, each on its own board and port, and returns

@@ -6,7 +6,9 @@
 //     download included), the board's own time (its prompt interval) and
 //     the waits the protocol asks for account for, alone and together: the
 //     efficiency. The rest is what the host adds;
-//   - the session worker's processor time against the session time.
+//   - the session worker's processor time against the session time;
+//   - the time nothing accounts for, per exchange on the line: the host's
+//     turnaround between an answer and the next request.
 //
 //   build/bench/session_bench [--types=1,10,14] [--sizes=64,512,2048] [--rates=115200,921600]
 //
@@ -30,9 +32,10 @@ uint32_t SizeFor(uint32_t type, uint32_t kib) {
 
 void Report(uint32_t type, uint32_t kib, uint32_t rate, const bench::SessionFigures& f) {
     const double session = f.SessionMs();
-    std::printf("%4u %6u %7u  %8.2f  %5.3f %5.3f %5.3f  %6.3f  %6.2f %%  %s\n", type, kib, rate,
-                session / 1e3, f.lineMs / session, f.boardMs / session, f.waitMs / session,
-                f.Efficiency(), 100 * f.CpuShare(), f.crcOk ? "CRC ok" : "CRC FAILED");
+    std::printf("%4u %6u %7u  %8.2f  %5.3f %5.3f %5.3f  %6.3f  %6.2f %%  %6.0f  %s\n", type, kib,
+                rate, session / 1e3, f.lineMs / session, f.boardMs / session, f.waitMs / session,
+                f.Efficiency(), 100 * f.CpuShare(), f.HostUsPerExchange(),
+                f.crcOk ? "CRC ok" : "CRC FAILED");
     std::fflush(stdout);
 }
 
@@ -44,7 +47,8 @@ int main(int argc, char** argv) {
     const auto rates = bench::ListArg(argc, argv, "rates", {115200, 921600});
     const std::string image = "/tmp/ulvex-session-bench.hex";
     std::printf("vtarget with line timing; shares of the session time\n");
-    std::printf("type    KiB    baud  session s  line  board waits  covered  host CPU\n");
+    std::printf(
+        "type    KiB    baud  session s  line  board waits  covered  host CPU  host us/exchange\n");
     for (uint32_t type : types) {
         uint32_t lastKib = 0;
         for (uint32_t requested : sizes) {

@@ -2,7 +2,8 @@
 // against a dense one of the same size, on a board that plays its bytes at
 // their line time. Blank blocks are never sent, so the programming phase
 // should shrink to about the share of data. Prints, from one run, the share
-// of data and the ratio of the programming phases and of the sessions.
+// of data and the ratio of the programming phases (erase done to the last
+// programming mail) and of the whole sessions.
 //
 //   build/bench/sparse_bench [--types=1,14] [--kib=2048] [--share=10] [--rate=921600]
 #include "BenchArgs.h"
@@ -11,14 +12,6 @@
 
 #include <cstdio>
 #include <string>
-
-namespace {
-
-double ProgrammingMs(const bench::SessionFigures& figures) {
-    return figures.stopMs - figures.monitorUpMs;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     const auto types = bench::ListArg(argc, argv, "types", {1, 14});
@@ -33,12 +26,13 @@ int main(int argc, char** argv) {
     for (uint32_t type : types) {
         const uint32_t base = bench::FlashBaseOf(type);
         bench::WriteHexImage(dense, base, size_t{kib} * 1024);
-        const double share = bench::WriteHexImage(sparse, base, size_t{kib} * 1024, percent / 100.0);
+        const double share =
+            bench::WriteHexImage(sparse, base, size_t{kib} * 1024, percent / 100.0);
         const auto d = bench::RunSessions({{type, rate, dense}}).front();
         const auto s = bench::RunSessions({{type, rate, sparse}}).front();
         good = good && d.crcOk && s.crcOk;
         std::printf("%4u  %10.3f  %26.3f  %20.3f  %s\n", type, share,
-                    ProgrammingMs(s) / ProgrammingMs(d), s.SessionMs() / d.SessionMs(),
+                    s.ProgrammingMs() / d.ProgrammingMs(), s.SessionMs() / d.SessionMs(),
                     d.crcOk && s.crcOk ? "CRC ok" : "CRC FAILED");
         std::fflush(stdout);
     }

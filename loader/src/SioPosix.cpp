@@ -2,6 +2,7 @@
 // purges, the modem and break lines, and waiting for input. The line
 // settings (termios2) are in SioPosixLine.cpp.
 #include "SioPlatform.h"
+#include "SioPosixLineTime.h"
 
 #include <algorithm>
 #include <asm/termbits.h>
@@ -14,16 +15,10 @@
 #include <string>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
-
-// Character-device majors of the Unix 98 pseudo-terminal slaves.
-constexpr unsigned kPtySlaveMajorFirst = 136;
-constexpr unsigned kPtySlaveMajorLast = 143;
 
 // COM n is the path in ULVEX_COM<n> if set, else the n-th standard UART.
 std::string DevicePath(uint8_t port) {
@@ -89,32 +84,12 @@ bool Drain(int fd) {
     return true;
 }
 
-bool IsPseudoTerminal(int fd) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
-        return false;
-    }
-    const unsigned devMajor = major(st.st_rdev);
-    return devMajor >= kPtySlaveMajorFirst && devMajor <= kPtySlaveMajorLast;
-}
-
 // Whether the far end has gone for good: the master of a pseudo-terminal
 // closed (a board program ended), a USB adapter unplugged. Such a tty reads
 // end-of-file and refuses writes and flushes from then on.
 bool HungUp(int fd) {
     pollfd p{fd, POLLIN, 0};
     return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP) != 0;
-}
-
-// Time the bytes spend on a line at the port's rate: a start bit, eight
-// data bits and one or two stop bits each.
-std::chrono::microseconds LineTime(int fd, uint32_t count) {
-    termios2 t{};
-    if (::ioctl(fd, TCGETS2, &t) != 0 || t.c_ospeed == 0) {
-        return std::chrono::microseconds(0);
-    }
-    const uint64_t bitsPerByte = (t.c_cflag & CSTOPB) != 0 ? 11 : 10;
-    return std::chrono::microseconds(count * bitsPerByte * 1000000 / t.c_ospeed);
 }
 
 } // namespace
@@ -125,6 +100,7 @@ namespace platform {
 // keeps out other programs that lock, which TIOCEXCL does not stop for root.
 PortHandle Open(uint8_t port) {
     const std::string path = DevicePath(port);
+    ForgetLineTime(); // the descriptor may be one closed before
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return kNoPort;
@@ -201,13 +177,14 @@ bool Escape(PortHandle port, uint32_t code) {
 bool Write(PortHandle port, const uint8_t* bytes, uint32_t count, uint32_t& written) {
     const int fd = Fd(port);
     const auto start = std::chrono::steady_clock::now();
-    if (!WriteAll(fd, bytes, count, written) || !Drain(fd)) {
+    if (!WriteAll(fd, bytes, count, written)) {
         return false;
     }
-    if (IsPseudoTerminal(fd)) {
-        std::this_thread::sleep_until(start + LineTime(fd, count));
+    if (const auto lineTime = PseudoLineTime(fd, count)) {
+        std::this_thread::sleep_until(start + *lineTime);
+        return true;
     }
-    return true;
+    return Drain(fd);
 }
 
 bool Read(PortHandle port, uint8_t* buffer, uint32_t capacity, uint32_t& read) {
@@ -260,6 +237,7 @@ WaitResult WaitReadable(PortHandle port, uint32_t timeoutMs) {
 // TIOCEXCL stays on a tty that another descriptor keeps open; clear it so
 // that a later open by an ordinary user is not refused.
 bool Close(PortHandle port) {
+    ForgetLineTime();
     const int fd = Fd(port);
     ::ioctl(fd, TIOCNXCL);
     return ::close(fd) == 0;

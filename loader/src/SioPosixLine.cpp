@@ -2,6 +2,7 @@
 // which takes any baud rate (BOTHER), so boot rates such as 8600 and 11520
 // work on real UARTs.
 #include "SioPlatform.h"
+#include "SioPosixLineTime.h"
 
 #include <asm/termbits.h>
 #include <cerrno>
@@ -149,6 +150,7 @@ bool GetState(PortHandle port, DeviceControl& dcb) {
 // Applies the record and reads the rate back: a driver that silently keeps
 // another rate would otherwise make every later exchange fail obscurely.
 bool SetState(PortHandle port, const DeviceControl& dcb) {
+    ForgetLineTime();
     const int fd = Fd(port);
     termios2 t{};
     if (::ioctl(fd, TCGETS2, &t) != 0) {

@@ -84,10 +84,13 @@ bool Line::Send(std::span<const uint8_t> bytes, bool paced, std::optional<uint32
     for (size_t at = 0; at < bytes.size(); at += chunk) {
         const size_t end = std::min(bytes.size(), at + chunk);
         const bool last = end == bytes.size();
-        if (!SleepUntil(start + byteTime * static_cast<int64_t>(end)) ||
+        const auto due = start + byteTime * static_cast<int64_t>(end);
+        if (!SleepUntil(due) ||
             !Transmit(bytes.subspan(at, end - at), last ? rateAfter : std::nullopt)) {
             return false;
         }
+        // A chunk that reaches the PC late keeps it waiting on the board.
+        shared_.ownTime.Add({due, Clock::now()});
     }
     lineFreeAt_ = start + byteTime * static_cast<int64_t>(bytes.size());
     shared_.lineSpans.Add({start, lineFreeAt_});
