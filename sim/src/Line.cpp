@@ -81,6 +81,10 @@ bool Line::Send(std::span<const uint8_t> bytes, bool paced, std::optional<uint32
     const auto byteTime = ByteTimeNow();
     const size_t chunk = PacingChunk(byteTime);
     const auto start = std::max({Clock::now(), lineFreeAt_, notBefore});
+    lineFreeAt_ = start + byteTime * static_cast<int64_t>(bytes.size());
+    // Recorded before the bytes leave, so that whoever reads them finds
+    // their span already there.
+    shared_.lineSpans.Add({start, lineFreeAt_});
     for (size_t at = 0; at < bytes.size(); at += chunk) {
         const size_t end = std::min(bytes.size(), at + chunk);
         const bool last = end == bytes.size();
@@ -92,8 +96,6 @@ bool Line::Send(std::span<const uint8_t> bytes, bool paced, std::optional<uint32
         // A chunk that reaches the PC late keeps it waiting on the board.
         shared_.ownTime.Add({due, Clock::now()});
     }
-    lineFreeAt_ = start + byteTime * static_cast<int64_t>(bytes.size());
-    shared_.lineSpans.Add({start, lineFreeAt_});
     return true;
 }
 
