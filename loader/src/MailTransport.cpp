@@ -144,6 +144,9 @@ uint32_t MailTransaction(const uint8_t* payload, uint32_t size, uint8_t* respons
     // with the thread rather than on the caller's stack.
     static thread_local MailReceiver receiver;
     ReceiverStart(receiver, response, kMaxResponsePayload);
+    // The request has left the line once the send returns, so its answer is
+    // at best on its way: wait for it rather than read an empty port first.
+    WaitSerialReadable(TickRemaining(deadline));
     const uint32_t result = ReceiveResponse(receiver, frameSize, deadline, staleAnswer);
     m.responseLength = result == MAIL_NO_ERROR ? receiver.stored : 0;
     TraceMailFrame(receiver.record, receiver.recorded);
