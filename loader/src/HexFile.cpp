@@ -1,5 +1,6 @@
 #include "HexFile.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -112,9 +113,7 @@ class TokenReader {
         }
         size_t length = 0;
         for (;;) {
-            while (pos_ < len_ && length < kMaxToken && !IsBlank(chunk_[pos_])) {
-                token[length++] = chunk_[pos_++];
-            }
+            length += TakeRun(token + length, kMaxToken - length);
             // At the width limit nothing more is read, so a token that
             // exactly reaches the end of the file does not yet see it.
             if (length == kMaxToken || pos_ < len_ || !Refill()) {
@@ -124,6 +123,22 @@ class TokenReader {
     }
 
   private:
+    // Copies the non-blank characters from the chunk's position on, at most
+    // room of them, in one piece. The end is found on local indexes first:
+    // a character-wise copy through token, which may alias anything, would
+    // store and reload the position on every character.
+    size_t TakeRun(char* token, size_t room) {
+        const size_t start = pos_;
+        const size_t limit = start + std::min(room, len_ - start);
+        size_t end = start;
+        while (end < limit && !IsBlank(chunk_[end])) {
+            ++end;
+        }
+        memcpy(token, chunk_ + start, end - start);
+        pos_ = end;
+        return end - start;
+    }
+
     bool Refill() {
         pos_ = 0;
         len_ = fread(chunk_, 1, sizeof chunk_, file_);

@@ -362,6 +362,27 @@ TEST_F(HexFileTest, LongRunsOfCharactersAreCutInto1023CharacterTokens) {
     EXPECT_EQ(end, 0x42u);
 }
 
+TEST_F(HexFileTest, TokensAcrossTheReadersChunkBoundaryKeepTheirWidth) {
+    // The reader takes the file in 64 KiB reads; blanks in front move a
+    // 1023-character record across that boundary at several points.
+    const std::string record = Record(0, 0x40, {0xAA, 0xBB});
+    const std::string exact = record + std::string(1023 - record.size(), '0');
+    constexpr size_t kChunk = 64 * 1024;
+    for (const size_t before : {size_t{1}, size_t{11}, size_t{512}, size_t{1022}, size_t{1023}}) {
+        SCOPED_TRACE(before);
+        const std::string blanks(kChunk - before, ' ');
+        uint32_t lowest = 0;
+        uint32_t end = 0;
+        EXPECT_EQ(Scan(Write(blanks + exact + ":00000001FF"), &lowest, &end), HEX_OK);
+        EXPECT_EQ(lowest, 0x40u);
+        EXPECT_EQ(end, 0x42u);
+        EXPECT_EQ(Scan(Write(blanks + exact + "0:00000001FF")), HEX_SYNTAX_ERROR);
+        Image image;
+        ASSERT_EQ(image.Read(Write(blanks + exact + "\n" + kEnd)), HEX_IMAGE_READY);
+        EXPECT_EQ(image.Bytes(), (std::vector<uint8_t>{0xAA, 0xBB}));
+    }
+}
+
 TEST_F(HexFileTest, MalformedRecordsAreSyntaxErrors) {
     const struct {
         const char* what;
