@@ -215,8 +215,8 @@ uint32_t GetSerialData(uint8_t* buffer, uint32_t capacity, uint32_t* read) {
         // read-ahead with what the driver holds.
         const bool direct = capacity >= sizeof ahead.bytes;
         uint32_t got = 0;
-        if (!PortRead(Port(), direct ? buffer : ahead.bytes,
-                      direct ? capacity : sizeof ahead.bytes, got)) {
+        if (!PortRead(Port(), direct ? buffer : ahead.bytes, direct ? capacity : sizeof ahead.bytes,
+                      got)) {
             ERROR_TRACE("GetSerialData", "Error: ReadFile()");
             LOG_ERROR_LINE("ReadFile()");
             return 1;

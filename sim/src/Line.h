@@ -27,8 +27,7 @@ class Line {
     // is on its way, before the PC can have seen it. Paced bytes start no
     // earlier than notBefore. False when the board is stopping.
     bool Send(std::span<const uint8_t> bytes, bool paced,
-              std::optional<uint32_t> rateAfter = std::nullopt,
-              Clock::time_point notBefore = {});
+              std::optional<uint32_t> rateAfter = std::nullopt, Clock::time_point notBefore = {});
     // Waits for the wake descriptor up to the deadline; false when woken.
     bool SleepUntil(Clock::time_point deadline) const;
 
