@@ -12,12 +12,21 @@ inline double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-// User and system time of the calling thread.
-inline double ThreadCpuMs() {
+// User and system time of the calling thread (RUSAGE_THREAD) or of the
+// whole process (RUSAGE_SELF).
+inline double CpuMs(int who) {
     rusage usage{};
-    getrusage(RUSAGE_THREAD, &usage);
+    getrusage(who, &usage);
     return usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 +
            usage.ru_stime.tv_sec * 1e3 + usage.ru_stime.tv_usec / 1e3;
+}
+
+inline double ThreadCpuMs() {
+    return CpuMs(RUSAGE_THREAD);
+}
+
+inline double ProcessCpuMs() {
+    return CpuMs(RUSAGE_SELF);
 }
 
 } // namespace bench

@@ -14,16 +14,31 @@ constexpr size_t kStretch = 4096;
 constexpr size_t kRecord = 16;
 
 void WriteRecord(FILE* file, uint8_t type, uint16_t offset, const uint8_t* data, size_t count) {
-    uint8_t sum = static_cast<uint8_t>(count + (offset >> 8) + (offset & 0xFF) + type);
-    std::fprintf(file, ":%02zX%04X%02X", count, offset, type);
-    for (size_t i = 0; i < count; ++i) {
-        sum = static_cast<uint8_t>(sum + data[i]);
-        std::fprintf(file, "%02X", data[i]);
-    }
-    std::fprintf(file, "%02X\n", static_cast<uint8_t>(-sum));
+    std::fputs(HexRecord(type, offset, data, count).c_str(), file);
 }
 
 } // namespace
+
+std::string HexRecord(uint8_t type, uint16_t offset, const uint8_t* data, size_t count) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string line(1, ':');
+    uint8_t sum = 0;
+    const auto put = [&](uint8_t byte) {
+        line.push_back(kDigits[byte >> 4]);
+        line.push_back(kDigits[byte & 0xF]);
+        sum = static_cast<uint8_t>(sum + byte);
+    };
+    put(static_cast<uint8_t>(count));
+    put(static_cast<uint8_t>(offset >> 8));
+    put(static_cast<uint8_t>(offset & 0xFF));
+    put(type);
+    for (size_t i = 0; i < count; ++i) {
+        put(data[i]);
+    }
+    put(static_cast<uint8_t>(-sum));
+    line.push_back('\n');
+    return line;
+}
 
 double WriteHexImage(const std::string& path, uint32_t base, size_t size, double dataShare) {
     FILE* file = std::fopen(path.c_str(), "w");

@@ -8,6 +8,9 @@
 
 namespace bench {
 
+// One Intel HEX record line, with its checksum and a line feed.
+std::string HexRecord(uint8_t type, uint16_t offset, const uint8_t* data, size_t count);
+
 // dataShare: the share of 4 KiB stretches that hold random data; the rest
 // are 0xFF, written as records all the same, so that a sparse image reads
 // like a dense one and differs only in what goes to the board. Returns the

@@ -11,6 +11,7 @@
 //
 //   build/bench/hex_bench [file MiB, default 64] [rounds, default 5]
 #include "BenchClock.h"
+#include "BenchImage.h"
 #include "ProgramImage.h"
 
 #include <algorithm>
@@ -23,6 +24,7 @@
 #include <random>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -39,34 +41,6 @@ constexpr uint64_t kFnvPrime = 1099511628211ull;
 uint64_t Fnv(uint64_t hash, uint8_t byte) {
     return (hash ^ byte) * kFnvPrime;
 }
-
-// One record line, its checksum computed on the way.
-class RecordLine {
-  public:
-    void Start(uint8_t count, uint16_t address, uint8_t type) {
-        text_.assign(1, ':');
-        sum_ = 0;
-        Byte(count);
-        Byte(static_cast<uint8_t>(address >> 8));
-        Byte(static_cast<uint8_t>(address & 0xFF));
-        Byte(type);
-    }
-    void Byte(uint8_t value) {
-        static constexpr char kDigits[] = "0123456789ABCDEF";
-        text_.push_back(kDigits[value >> 4]);
-        text_.push_back(kDigits[value & 0xF]);
-        sum_ = static_cast<uint8_t>(sum_ + value);
-    }
-    const std::string& Finish() {
-        Byte(static_cast<uint8_t>(-sum_));
-        text_.push_back('\n');
-        return text_;
-    }
-
-  private:
-    std::string text_;
-    uint8_t sum_ = 0;
-};
 
 struct HexFile {
     std::string path;
@@ -86,28 +60,26 @@ HexFile WriteHexFile(const std::string& path, uint64_t fileBytes, uint8_t record
     HexFile hex{path};
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     std::mt19937 random(42);
-    RecordLine line;
+    std::vector<uint8_t> data(recordSize);
     uint32_t upper = UINT32_MAX;
+    const auto put = [&](const std::string& line) {
+        out << line;
+        hex.fileBytes += line.size();
+    };
     while (hex.fileBytes < fileBytes) {
         const uint32_t address = kImageBase + hex.imageBytes;
         if (address >> 16 != upper) {
             upper = address >> 16;
-            line.Start(2, 0, 0x04);
-            line.Byte(static_cast<uint8_t>(upper >> 8));
-            line.Byte(static_cast<uint8_t>(upper & 0xFF));
-            const std::string& text = line.Finish();
-            out << text;
-            hex.fileBytes += text.size();
+            const uint8_t high[2] = {static_cast<uint8_t>(upper >> 8),
+                                     static_cast<uint8_t>(upper & 0xFF)};
+            put(bench::HexRecord(0x04, 0, high, 2));
         }
-        line.Start(recordSize, static_cast<uint16_t>(address & 0xFFFF), 0x00);
-        for (uint8_t i = 0; i < recordSize; ++i) {
-            const auto byte = static_cast<uint8_t>(random());
-            line.Byte(byte);
+        for (uint8_t& byte : data) {
+            byte = static_cast<uint8_t>(random());
             hex.imageHash = Fnv(hex.imageHash, byte);
         }
-        const std::string& text = line.Finish();
-        out << text;
-        hex.fileBytes += text.size();
+        put(bench::HexRecord(0x00, static_cast<uint16_t>(address & 0xFFFF), data.data(),
+                             recordSize));
         hex.imageBytes += recordSize;
     }
     out << ":00000001FF\n";

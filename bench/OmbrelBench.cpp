@@ -30,13 +30,13 @@
 #include <memory>
 #include <random>
 #include <string>
-#include <sys/resource.h>
 #include <vtarget/Board.h>
 
 namespace {
 
 using bench::Clock;
 using bench::Ms;
+using bench::ProcessCpuMs;
 using bench::ThreadCpuMs;
 
 constexpr int kPort = 11;
@@ -49,14 +49,6 @@ constexpr double kDeviceStartUpMs = 100;
 constexpr double kBlockOverhead = 5 + 4;
 // Boxes are looked for this often; none comes up in a load that succeeds.
 constexpr int kBoxCheckMs = 250;
-
-// User and system time of every thread of the process.
-double ProcessCpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec * 1e3 + usage.ru_utime.tv_usec / 1e3 +
-           usage.ru_stime.tv_sec * 1e3 + usage.ru_stime.tv_usec / 1e3;
-}
 
 void Fail(const char* what) {
     std::fprintf(stderr, "ombrel_bench: %s\n", what);
