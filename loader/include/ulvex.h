@@ -35,7 +35,9 @@ extern "C" {
 #endif
 
 #if defined(_WIN32)
-#if defined(ULVEX_BUILD)
+#if defined(ULVEX_BUILD) && defined(ULVEX_DEF_EXPORTS)
+#define ULVEX_API /* exported through the library's module-definition file */
+#elif defined(ULVEX_BUILD)
 #define ULVEX_API __declspec(dllexport)
 #else
 #define ULVEX_API __declspec(dllimport)

@@ -33,8 +33,10 @@ bool SetProcessPriorityClass(uint32_t priorityClass);
 uint32_t GetProcessPriorityClass();
 void ShowPriorities();
 
+#ifndef _WIN32
 // The nice values that stand for the priority values on Linux, and back.
 int NiceOfThreadPriority(int32_t priority);
 int32_t ThreadPriorityOfNice(int nice);
 int NiceOfPriorityClass(uint32_t priorityClass);
 uint32_t PriorityClassOfNice(int nice);
+#endif

@@ -3,6 +3,9 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -14,10 +17,16 @@ double SteadyMs(std::chrono::steady_clock::time_point at) {
 
 } // namespace
 
+// The platform's millisecond tick; it wraps after 49.7 days, which the
+// deadline arithmetic below allows for.
 uint32_t TickNow() {
+#ifdef _WIN32
+    return GetTickCount();
+#else
     using namespace std::chrono;
     return static_cast<uint32_t>(
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+#endif
 }
 
 uint32_t TickDeadline(uint32_t ms) {

@@ -8,8 +8,12 @@
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/syscall.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -39,7 +43,11 @@ void AppendHexBytes(std::string& text, const uint8_t* bytes, size_t count) {
 } // namespace
 
 uint32_t CurrentThreadId() {
+#ifdef _WIN32
+    return GetCurrentThreadId();
+#else
     return static_cast<uint32_t>(syscall(SYS_gettid));
+#endif
 }
 
 void ErrorTrace(const char* function, unsigned line, const char* module, uint32_t level,

@@ -5,11 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <syslog.h>
-#include <unistd.h>
 
 namespace {
 
@@ -18,34 +13,6 @@ std::atomic<ErrorTraceSink> installedSink{nullptr};
 bool StderrRequested() {
     const char* output = std::getenv("ULVEX_DEBUG_OUTPUT");
     return output != nullptr && std::strcmp(output, "stderr") == 0;
-}
-
-// One datagram to the local syslog socket, so the library gets its own ident
-// without calling openlog(), which would change the host's ident as well.
-void SendToSyslog(const char* line) {
-    int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return;
-    }
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, "/dev/log", sizeof address.sun_path - 1);
-
-    char stamp[32] = "";
-    time_t now = time(nullptr);
-    struct tm local {};
-    if (localtime_r(&now, &local) != nullptr) {
-        strftime(stamp, sizeof stamp, "%b %e %H:%M:%S", &local);
-    }
-    char message[768];
-    int length = std::snprintf(message, sizeof message, "<%d>%s ulvex[%d]: %s",
-                               LOG_USER | LOG_WARNING, stamp, static_cast<int>(getpid()), line);
-    if (length > 0) {
-        size_t size = std::min(static_cast<size_t>(length), sizeof message - 1);
-        sendto(fd, message, size, MSG_DONTWAIT | MSG_NOSIGNAL,
-               reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    }
-    close(fd);
 }
 
 } // namespace
@@ -60,15 +27,15 @@ void EmitErrorTrace(const char* line) {
         return;
     }
     if (StderrRequested()) {
-        // One write per line keeps lines of several threads whole.
+        // One write per line keeps lines of several threads whole: the
+        // stream is locked for the call and standard error is unbuffered.
         char text[600];
         int length = std::snprintf(text, sizeof text, "%s\n", line);
         if (length > 0) {
             size_t size = std::min(static_cast<size_t>(length), sizeof text - 1);
-            ssize_t ignored = write(STDERR_FILENO, text, size);
-            (void)ignored;
+            std::fwrite(text, 1, size, stderr);
         }
         return;
     }
-    SendToSyslog(line);
+    WriteDebugOutput(line);
 }

@@ -7,6 +7,7 @@
 
 #include "ScriptCompiler.h"
 #include "ScriptText.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ struct Compiled {
 
 Compiled Compile(std::string text) {
     Compiled result;
-    FILE* file = fmemopen(text.data(), text.size(), "r");
+    FILE* file = testfiles::OpenTextStream(text);
     result.error = CompileScript(file, result.program);
     fclose(file);
     if (!result.error) {

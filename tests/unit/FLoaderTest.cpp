@@ -9,7 +9,7 @@
 #include <thread>
 
 using testfiles::FileExists;
-using testfiles::ReadFile;
+using testfiles::ReadTextFile;
 
 namespace {
 
@@ -131,7 +131,7 @@ TEST_F(FlashLoaderTest, SessionLogHasHeaderAndOneLinePerIndication) {
     ASSERT_EQ(FlashLoader(4, 0x8002, 57600, 13, hex.c_str(), 3), FLASHLOADER_STARTED);
     ASSERT_TRUE(WaitForStop(3));
     ASSERT_TRUE(WaitForFileContent("Session_3.log", std::chrono::seconds(5)));
-    std::string log = ReadFile("Session_3.log");
+    std::string log = ReadTextFile("Session_3.log");
 
     std::string rule = LogRule();
     std::string header = LogTitle(70) +
@@ -169,7 +169,7 @@ TEST_F(FlashLoaderTest, NoLogWithoutDebugMaskAndNoIndicationLinesWithoutCallback
     SetDebug(DEBUG_INDICATIONS);
     ASSERT_EQ(FlashLoader(1, kDuplex, 115200, 0, hex.c_str(), 9), FLASHLOADER_STARTED);
     ASSERT_TRUE(WaitForFileContent("Session_9.log", std::chrono::seconds(5)));
-    std::string log = ReadFile("Session_9.log");
+    std::string log = ReadTextFile("Session_9.log");
     EXPECT_NE(log.find("|  SessionID      : 9\n"), std::string::npos);
     EXPECT_EQ(log.find("MAIL->"), std::string::npos);
     EXPECT_TRUE(IndicationsOf(9).empty());
@@ -194,7 +194,7 @@ TEST_F(FlashLoaderTest, SecondSessionWithTheSameIdReplacesTheLog) {
     }
     ASSERT_EQ(stops(), 2);
     std::this_thread::sleep_for(std::chrono::milliseconds(100)); // log closes after STOP
-    std::string log = ReadFile("Session_12.log");
+    std::string log = ReadTextFile("Session_12.log");
     EXPECT_EQ(log.find("first.hex"), std::string::npos);
     EXPECT_NE(log.find("second.hex"), std::string::npos);
 }

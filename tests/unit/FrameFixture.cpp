@@ -122,7 +122,7 @@ std::string FrameTest::TraceText() const {
     if (Ctx().trace.log != nullptr) {
         std::fflush(Ctx().trace.log);
     }
-    return testfiles::ReadFile(dir_->file("thread.log"));
+    return testfiles::ReadTextFile(dir_->file("thread.log"));
 }
 
 std::string FrameTest::ErrorTraceStarting(const std::string& start) {

@@ -531,7 +531,7 @@ TEST_F(HexFileTest, TemporaryFileModeMatchesTheBufferMode) {
 
 TEST_F(HexFileTest, StreamsAreParsedLikeFiles) {
     const std::string text = Linear(0x0040) + Data(0x10, {1, 2}) + kEnd;
-    FILE* stream = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    FILE* stream = testfiles::OpenTextStream(text);
     ASSERT_NE(stream, nullptr);
     HexParseOutput out;
     EXPECT_EQ(ParseHexStream(stream, "", nullptr, 0, 0, 0xFF, 0, &out), HEX_OK);

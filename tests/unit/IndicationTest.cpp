@@ -132,7 +132,7 @@ TEST_F(IndicationDeliveryTest, LogLinesOnlyWithMaskBit3AndACallback) {
     SendIndication(PROGRAMMING_SUCCESS_IND); // dropped, not logged
     SetTraceMask(0);
 
-    std::string log = testfiles::ReadFile("indications.log");
+    std::string log = testfiles::ReadTextFile("indications.log");
     EXPECT_EQ(log.find("CHIP_ERASE_START_IND"), std::string::npos);
     EXPECT_NE(log.find("MAIL->CHIP_ERASE_FINISHED_IND  \n"), std::string::npos);
     EXPECT_EQ(log.find("PROGRAMMING_SUCCESS_IND"), std::string::npos);

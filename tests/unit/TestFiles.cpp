@@ -7,18 +7,28 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#ifndef _WIN32
 #include <sys/wait.h>
-#include <unistd.h>
+#endif
 
 namespace testfiles {
 
+// A name nobody else holds: create_directory fails on one that exists.
 TempDir::TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/ulvex-test-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+    namespace fs = std::filesystem;
+    std::random_device seed;
+    std::mt19937_64 names(seed());
+    const fs::path base = fs::temp_directory_path();
+    constexpr int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const fs::path candidate = base / ("ulvex-test-" + std::to_string(names() % 1000000000));
+        std::error_code error;
+        if (fs::create_directory(candidate, error)) {
+            path_ = candidate.generic_string();
+            return;
+        }
     }
-    path_ = pattern;
+    throw std::runtime_error("cannot create a temporary directory");
 }
 
 TempDir::~TempDir() {
@@ -30,7 +40,8 @@ std::string TempDir::file(std::string_view name) const {
     return path_ + "/" + std::string(name);
 }
 
-ScopedChdir::ScopedChdir(const std::string& dir) : previous_(std::filesystem::current_path()) {
+ScopedChdir::ScopedChdir(const std::string& dir)
+    : previous_(std::filesystem::current_path().string()) {
     std::filesystem::current_path(dir);
 }
 
@@ -47,6 +58,20 @@ void WriteFile(const std::string& path, std::string_view content) {
     }
 }
 
+// Windows has no memory streams; an anonymous temporary file does the same.
+FILE* OpenTextStream(std::string_view text) {
+#ifdef _WIN32
+    FILE* stream = std::tmpfile();
+    if (stream != nullptr) {
+        std::fwrite(text.data(), 1, text.size(), stream);
+        std::rewind(stream);
+    }
+    return stream;
+#else
+    return fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+#endif
+}
+
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     WriteFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
@@ -61,13 +86,27 @@ std::string ReadFile(const std::string& path) {
     return content.str();
 }
 
+std::string ReadTextFile(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
 bool FileExists(const std::string& path) {
     return std::filesystem::exists(path);
 }
 
 CommandResult RunCommand(const std::string& command) {
     CommandResult result;
+#ifdef _WIN32
+    FILE* pipe = _popen((command + " 2>&1").c_str(), "rb");
+#else
     FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+#endif
     if (pipe == nullptr) {
         return result;
     }
@@ -76,8 +115,12 @@ CommandResult RunCommand(const std::string& command) {
     while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) {
         result.output.append(chunk, n);
     }
+#ifdef _WIN32
+    result.exitCode = _pclose(pipe);
+#else
     int status = pclose(pipe);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
     return result;
 }
 

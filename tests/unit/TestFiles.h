@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,8 +37,13 @@ class ScopedChdir {
 };
 
 void WriteFile(const std::string& path, std::string_view content);
+// A stream that reads the text, opened for reading; the caller closes it.
+FILE* OpenTextStream(std::string_view text);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 std::string ReadFile(const std::string& path);
+// A file written in text mode, with its line ends as "\n" (on Windows such
+// files hold "\r\n").
+std::string ReadTextFile(const std::string& path);
 bool FileExists(const std::string& path);
 
 struct CommandResult {

@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-using testfiles::ReadFile;
+using testfiles::ReadTextFile;
 
 namespace {
 
@@ -27,7 +27,7 @@ TEST_F(TestModeTest, BracketRunsOnTheCallingThreadWithItsLog) {
     EXPECT_GE(got[1].long0, 200u);
     EXPECT_LT(got[1].long0, 2000u);
 
-    std::string log = ReadFile("TestMode_3.log");
+    std::string log = ReadTextFile("TestMode_3.log");
     std::string header = LogTitle(69) + "|  Target         : INTERNAL_KOLT_FLASH_TARGET_TYPE\n"
                                         "|  SessionID      : 3\n"
                                         "|  Ulvex Version: V0002.0065\n"
@@ -49,8 +49,8 @@ TEST_F(TestModeTest, RestartWithoutStopKeepsTheFirstLogComplete) {
     TM_InitTestMode(1);
     TM_InitTestMode(2); // the host forgot TM_StopTestMode
     TM_StopTestMode();
-    EXPECT_NE(ReadFile("TestMode_1.log").find("MAIL->START_PROGRAM_IND"), std::string::npos);
-    EXPECT_NE(ReadFile("TestMode_2.log").find("MAIL->STOP_PROGRAM_IND"), std::string::npos);
+    EXPECT_NE(ReadTextFile("TestMode_1.log").find("MAIL->START_PROGRAM_IND"), std::string::npos);
+    EXPECT_NE(ReadTextFile("TestMode_2.log").find("MAIL->STOP_PROGRAM_IND"), std::string::npos);
 }
 
 TEST_F(TestModeTest, ThreadsHaveSeparateContexts) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-using testfiles::ReadFile;
+using testfiles::ReadTextFile;
 
 namespace {
 
@@ -21,7 +21,7 @@ class TraceTest : public FrameTest {
     }
     std::string StopLog(const char* name = "trace.log") {
         SetTraceMask(0);
-        return ReadFile(name);
+        return ReadTextFile(name);
     }
 };
 
@@ -84,7 +84,7 @@ TEST_F(TraceTest, PrintingFollowsTheMaskAndLinesAreCut) {
     LOG_ERROR_LINE("PurgeComm()");
     SetTraceMask(0);
     TracePrint("dropped\n");
-    std::string log = ReadFile("trace.log");
+    std::string log = ReadTextFile("trace.log");
 
     std::string expectedStart =
         "one 1\n" + std::string(kTraceLineMax, 'z') + "## ERROR ## PurgeComm() in Line(";
@@ -128,7 +128,7 @@ TEST_F(TraceTest, EachThreadWritesOnlyItsOwnLog) {
     });
     other.join();
     EXPECT_EQ(StopLog("main.log"), "main thread\n");
-    EXPECT_EQ(ReadFile("other.log"), "other thread\n");
+    EXPECT_EQ(ReadTextFile("other.log"), "other thread\n");
 }
 
 } // namespace
