@@ -5,6 +5,16 @@
 
 namespace {
 
+#ifdef _WIN32
+// Box-drawing characters of code page 437, which a Windows console shows
+// through its OEM code page.
+constexpr const char* kTopLeft = "\xDA";
+constexpr const char* kTopRight = "\xBF";
+constexpr const char* kBottomLeft = "\xC0";
+constexpr const char* kBottomRight = "\xD9";
+constexpr const char* kHorizontal = "\xC4";
+constexpr const char* kVertical = "\xB3";
+#else
 // Box-drawing characters in UTF-8.
 constexpr const char* kTopLeft = "\xE2\x94\x8C";     // U+250C
 constexpr const char* kTopRight = "\xE2\x94\x90";    // U+2510
@@ -12,6 +22,7 @@ constexpr const char* kBottomLeft = "\xE2\x94\x94";  // U+2514
 constexpr const char* kBottomRight = "\xE2\x94\x98"; // U+2518
 constexpr const char* kHorizontal = "\xE2\x94\x80";  // U+2500
 constexpr const char* kVertical = "\xE2\x94\x82";    // U+2502
+#endif
 
 // Columns between the box's left and right edges (79 in all).
 constexpr int kBoxInside = 77;

@@ -2,8 +2,6 @@
 // first, so a script that loops for ever leaves the processor to others.
 #include "ScriptExecutor.h"
 
-#include <sched.h>
-
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -249,7 +247,7 @@ void ExecuteScript(const ScriptProgram& program, ScriptMachine& machine) {
     machine.registers.fill(0);
     size_t current = 0;
     while (current < program.size()) {
-        sched_yield();
+        std::this_thread::yield();
         size_t next = current + 1;
         if (!Step(program, current, machine).Carry(next)) {
             break;
