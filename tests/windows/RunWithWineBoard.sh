@@ -2,8 +2,10 @@
 # Runs a Windows program under wine against a vtarget board on a COM port:
 #   RunWithWineBoard.sh WINE-RUN VTARGET COMPORT TARGET-TYPE PROGRAM.exe [ARGS...]
 # The board's pseudo-terminal becomes COM<COMPORT> of the wine prefix in
-# $WINEPREFIX (a link in its dosdevices folder). The program runs in a
-# scratch directory; the board stops afterwards and what it said is shown.
+# $WINEPREFIX (a link in its dosdevices folder); the program finds the
+# number in ULVEX_TEST_COMPORT too. VTARGET_OPTIONS adds board options,
+# STDIN_FILE gives the program its standard input. The program runs in a scratch directory; the board stops afterwards and what
+# it said is shown.
 set -euo pipefail
 wine_run=$1 vtarget=$2 comport=$3 type=$4
 shift 4
@@ -22,7 +24,8 @@ finish() {
 trap finish EXIT
 
 rm -f "$link"
-"$vtarget" --link "$link" --target "$type" >"$dir/board.out" 2>&1 &
+# shellcheck disable=SC2086 # the options are words
+"$vtarget" --link "$link" --target "$type" ${VTARGET_OPTIONS:-} >"$dir/board.out" 2>&1 &
 pid=$!
 for _ in $(seq 100); do
     grep -q '^vtarget ready' "$dir/board.out" && break
@@ -32,7 +35,8 @@ grep -q '^vtarget ready' "$dir/board.out" || { echo "vtarget did not start" >&2;
 
 program=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 shift
+export ULVEX_TEST_COMPORT=$comport
 status=0
-(cd "$dir" && "$wine_run" "$program" "$@") || status=$?
+(cd "$dir" && "$wine_run" "$program" "$@" <"${STDIN_FILE:-/dev/null}") || status=$?
 printf '\nboard: %s\n' "$(tail -n +2 "$dir/board.out")"
 exit "$status"
