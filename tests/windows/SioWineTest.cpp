@@ -115,7 +115,8 @@ TEST_F(SioWineTest, ControlSettingsOfAClosedPortArePrinted) {
     const std::string shown = ::testing::internal::GetCapturedStdout();
     EXPECT_THAT(shown, StartsWith("\nThe DCB structure defines the control setting for a serial "
                                   "communications device. \n0000001C DWORD DCBlength;"));
-    EXPECT_THAT(shown, HasSubstr("\n00000008 BYTE  ByteSize;           : number of bits/byte, 4-8"));
+    EXPECT_THAT(shown,
+                HasSubstr("\n00000008 BYTE  ByteSize;           : number of bits/byte, 4-8"));
     EXPECT_THAT(shown, HasSubstr("  DWORD WriteTotalTimeoutConstant             :   "));
     EXPECT_EQ(OpenPort(), kNoPort) << "the dump closes what it opened";
 }

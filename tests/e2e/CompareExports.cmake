@@ -1,0 +1,21 @@
+# Fails with every difference between the names a library should export and
+# the names it does export; reports the count when they agree. Included by
+# the export checks of the Linux and the Windows libraries.
+function(ulvex_compare_exports wanted exported)
+  set(errors "")
+  foreach(name IN LISTS wanted)
+    if(NOT name IN_LIST exported)
+      string(APPEND errors "not exported: ${name}\n")
+    endif()
+  endforeach()
+  foreach(name IN LISTS exported)
+    if(NOT name IN_LIST wanted)
+      string(APPEND errors "exported but not part of the API: ${name}\n")
+    endif()
+  endforeach()
+  if(errors)
+    message(FATAL_ERROR "${errors}")
+  endif()
+  list(LENGTH exported count)
+  message(STATUS "${count} exports as expected")
+endfunction()
