@@ -51,8 +51,10 @@ int ReadByte() {
 
 // The screen buffer of standard output, or false when standard output is not
 // a console (redirected to a file or a pipe): such output gets no control
-// bytes.
+// bytes. Text printed so far is flushed first, so that it lands before the
+// console is changed.
 bool ConsoleOutput(HANDLE& output, CONSOLE_SCREEN_BUFFER_INFO& screen) {
+    fflush(stdout);
     output = GetStdHandle(STD_OUTPUT_HANDLE);
     return GetConsoleScreenBufferInfo(output, &screen) != 0;
 }
@@ -102,8 +104,6 @@ std::string ReadConsoleLine(size_t limit) {
 }
 
 void ClearConsole() {
-    // Text printed so far lands before the screen is cleared.
-    fflush(stdout);
     HANDLE output = nullptr;
     CONSOLE_SCREEN_BUFFER_INFO screen{};
     if (!ConsoleOutput(output, screen)) {
@@ -118,7 +118,6 @@ void ClearConsole() {
 }
 
 void HomeConsoleCursor() {
-    fflush(stdout);
     HANDLE output = nullptr;
     CONSOLE_SCREEN_BUFFER_INFO screen{};
     if (!ConsoleOutput(output, screen)) {

@@ -76,8 +76,10 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     WriteFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+namespace {
+
+std::string ReadAll(const std::string& path, std::ios::openmode mode) {
+    std::ifstream in(path, mode);
     if (!in) {
         throw std::runtime_error("cannot read " + path);
     }
@@ -86,14 +88,14 @@ std::string ReadFile(const std::string& path) {
     return content.str();
 }
 
+} // namespace
+
+std::string ReadFile(const std::string& path) {
+    return ReadAll(path, std::ios::in | std::ios::binary);
+}
+
 std::string ReadTextFile(const std::string& path) {
-    std::ifstream in(path);
-    if (!in) {
-        throw std::runtime_error("cannot read " + path);
-    }
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return ReadAll(path, std::ios::in);
 }
 
 bool FileExists(const std::string& path) {

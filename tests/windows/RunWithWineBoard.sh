@@ -4,8 +4,8 @@
 # The board's pseudo-terminal becomes COM<COMPORT> of the wine prefix in
 # $WINEPREFIX (a link in its dosdevices folder); the program finds the
 # number in ULVEX_TEST_COMPORT too. VTARGET_OPTIONS adds board options,
-# STDIN_FILE gives the program its standard input. The program runs in a scratch directory; the board stops afterwards and what
-# it said is shown.
+# STDIN_FILE gives the program its standard input. The program runs in a
+# scratch directory; the board stops afterwards and what it said is shown.
 set -euo pipefail
 wine_run=$1 vtarget=$2 comport=$3 type=$4
 shift 4
