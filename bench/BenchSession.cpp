@@ -1,7 +1,7 @@
 #include "BenchSession.h"
 
 #include "BenchClock.h"
-#include "Sio.h"
+#include "serial/Sio.h"
 #include "ulvex.h"
 
 #include <algorithm>

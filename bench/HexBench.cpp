@@ -12,7 +12,7 @@
 //   build/bench/hex_bench [file MiB, default 64] [rounds, default 5]
 #include "BenchClock.h"
 #include "BenchImage.h"
-#include "ProgramImage.h"
+#include "programmers/ProgramImage.h"
 
 #include <algorithm>
 #include <array>

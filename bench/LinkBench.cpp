@@ -6,9 +6,9 @@
 //
 //   build/bench/link_bench [rounds]
 #include "BenchClock.h"
-#include "BusAccess.h"
-#include "Primitives.h"
-#include "Sio.h"
+#include "link/BusAccess.h"
+#include "link/Primitives.h"
+#include "serial/Sio.h"
 
 #include <algorithm>
 #include <chrono>

@@ -6,8 +6,8 @@
 
 #include <cstdio>
 
-#include "Crc32.h"
 #include "TestModeMonitor.h"
+#include "image/Crc32.h"
 #include "ulvex.h"
 
 namespace {

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "Crc32.h"
-#include "HexFile.h"
 #include "TestModeMonitor.h"
+#include "image/Crc32.h"
+#include "image/HexFile.h"
 #include "ulvex.h"
 
 namespace {

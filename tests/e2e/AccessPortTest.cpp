@@ -1,10 +1,10 @@
 // The access port's control-line rules, their indications, and the byte
 // waits, against a virtual board.
 #include "BoardFixture.h"
-#include "BusAccess.h"
-#include "Faults.h"
-#include "Sio.h"
-#include "ThreadContext.h"
+#include "frame/Faults.h"
+#include "frame/ThreadContext.h"
+#include "link/BusAccess.h"
+#include "serial/Sio.h"
 
 #include <gmock/gmock.h>
 

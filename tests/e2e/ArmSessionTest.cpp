@@ -3,9 +3,9 @@
 // wrote, the boards' memory compared with the image afterwards.
 #include "BoardFixture.h"
 #include "MailFrames.h"
-#include "MailPrimitives.h"
 #include "PtyPeer.h"
 #include "SessionImages.h"
+#include "link/MailPrimitives.h"
 
 #include <gmock/gmock.h>
 

@@ -3,11 +3,11 @@
 // compared with the image afterwards, and the pages, progress and CRC range
 // the boot loader was asked for.
 #include "BoardFixture.h"
-#include "MailPrimitives.h"
-#include "Programmers.h"
 #include "PtyPeer.h"
 #include "SessionImages.h"
-#include "ThreadContext.h"
+#include "frame/ThreadContext.h"
+#include "link/MailPrimitives.h"
+#include "programmers/Programmers.h"
 
 #include <gmock/gmock.h>
 

@@ -1,8 +1,8 @@
 #include "BoardFixture.h"
 
-#include "BusAccess.h"
-#include "Faults.h"
-#include "ThreadContext.h"
+#include "frame/Faults.h"
+#include "frame/ThreadContext.h"
+#include "link/BusAccess.h"
 
 void BoardTest::SetUp() {
     FrameTest::SetUp();

@@ -3,10 +3,10 @@
 // srec_cat wrote. The board's flash, the mails it received and the
 // indications are compared with what the image and the flash protocol ask.
 #include "BoardFixture.h"
-#include "BusAccess.h"
-#include "MailPrimitives.h"
-#include "Primitives.h"
 #include "SessionImages.h"
+#include "link/BusAccess.h"
+#include "link/MailPrimitives.h"
+#include "link/Primitives.h"
 
 #include <gmock/gmock.h>
 #include <zlib.h>

@@ -3,16 +3,16 @@
 // search, the failures the boot loaders can cause, and monitors supplied
 // from a directory.
 #include "BoardFixture.h"
-#include "BootLoader.h"
-#include "BusAccess.h"
-#include "FLoader.h"
-#include "MailPrimitives.h"
 #include "MonitorFormat.h"
-#include "MonitorImages.h"
-#include "Primitives.h"
-#include "Sio.h"
-#include "SioPlatform.h"
-#include "ThreadContext.h"
+#include "api/FLoader.h"
+#include "boot/BootLoader.h"
+#include "boot/MonitorImages.h"
+#include "frame/ThreadContext.h"
+#include "link/BusAccess.h"
+#include "link/MailPrimitives.h"
+#include "link/Primitives.h"
+#include "serial/Sio.h"
+#include "serial/SioPlatform.h"
 
 #include <gmock/gmock.h>
 

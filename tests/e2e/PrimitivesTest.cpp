@@ -1,11 +1,11 @@
 // Every monitor request against the virtual board's memory, and the read
 // limits of one mail.
-#include "Primitives.h"
+#include "link/Primitives.h"
 #include "BoardFixture.h"
-#include "BusAccess.h"
-#include "Crc32.h"
-#include "MailPrimitives.h"
-#include "Sio.h"
+#include "image/Crc32.h"
+#include "link/BusAccess.h"
+#include "link/MailPrimitives.h"
+#include "serial/Sio.h"
 
 #include <gmock/gmock.h>
 

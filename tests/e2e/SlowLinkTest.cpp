@@ -2,8 +2,8 @@
 // request, a full frame at a boot-loader rate on a timed line, and the
 // duration a test-mode session reports.
 #include "BoardFixture.h"
-#include "Primitives.h"
-#include "ThreadContext.h"
+#include "frame/ThreadContext.h"
+#include "link/Primitives.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -2,13 +2,13 @@
 // flash and CRC requests, the access port and its control lines, raw bytes,
 // and the per-thread context a host's test session lives in.
 #include "BoardFixture.h"
-#include "BusAccess.h"
-#include "Crc32.h"
-#include "Faults.h"
 #include "MailFrames.h"
-#include "MailPrimitives.h"
-#include "SioPlatform.h"
-#include "ThreadContext.h"
+#include "frame/Faults.h"
+#include "frame/ThreadContext.h"
+#include "image/Crc32.h"
+#include "link/BusAccess.h"
+#include "link/MailPrimitives.h"
+#include "serial/SioPlatform.h"
 
 #include <gmock/gmock.h>
 #include <thread>

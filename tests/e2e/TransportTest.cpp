@@ -2,13 +2,13 @@
 // numbers, the receiver's handling of odd responses, deadlines and
 // retransmissions, echo removal and the trace it writes.
 #include "BoardFixture.h"
-#include "BusAccess.h"
-#include "Faults.h"
 #include "MailFrames.h"
-#include "MailPrimitives.h"
-#include "MailTransport.h"
-#include "Primitives.h"
-#include "ThreadContext.h"
+#include "frame/Faults.h"
+#include "frame/ThreadContext.h"
+#include "link/BusAccess.h"
+#include "link/MailPrimitives.h"
+#include "link/MailTransport.h"
+#include "link/Primitives.h"
 
 #include <chrono>
 #include <gmock/gmock.h>

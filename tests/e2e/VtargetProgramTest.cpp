@@ -1,13 +1,14 @@
 // The library against the vtarget program in a process of its own, as users
 // and the end-to-end tests of the tools run it.
-#include "BusAccess.h"
 #include "ChildProgram.h"
-#include "Crc32.h"
-#include "HexFile.h"
-#include "Primitives.h"
 #include "PtyPeer.h"
 #include "TestFiles.h"
-#include "ThreadContext.h"
+#include "frame/ThreadContext.h"
+#include "image/Crc32.h"
+#include "image/HexFile.h"
+#include "link/BusAccess.h"
+#include "link/LinkState.h"
+#include "link/Primitives.h"
 
 #include <csignal>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // fill pass into a buffer too small for the data. Buffers are sized exactly
 // so that AddressSanitizer catches any byte stored outside them; the checks
 // abort on results that must hold for any input.
-#include "HexFile.h"
+#include "image/HexFile.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -2,9 +2,9 @@
 // line could, and decodes every frame it ends for the trace. The response
 // area is exactly as large as the library's, on the heap, so that any write
 // beyond it is caught.
-#include "MailReceiver.h"
-#include "MailTrace.h"
-#include "ThreadContext.h"
+#include "frame/ThreadContext.h"
+#include "link/MailReceiver.h"
+#include "link/MailTrace.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -13,6 +13,6 @@ ulvex_fuzz_target(fuzz_vtarget_merv
   ${PROJECT_SOURCE_DIR}/tests/sim/fuzz/FuzzVtargetMerv.cpp corpus_vtarget_merv)
 
 foreach(target fuzz_vtarget_frames fuzz_vtarget_boot fuzz_vtarget_merv)
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/sim/src)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/sim)
   target_link_libraries(${target} PRIVATE vtarget_core)
 endforeach()

@@ -1,7 +1,7 @@
 // The virtual board's Ombrel device, driven over its pseudo-terminal byte by
 // byte as a PC would, and its vtarget options.
-#include "Options.h"
 #include "PcPort.h"
+#include "board/Options.h"
 
 #include <vtarget/Board.h>
 

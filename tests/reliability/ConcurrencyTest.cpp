@@ -3,10 +3,10 @@
 // Each session has its own worker, port and log: each ends with its image
 // in its board, its log complete and its own, and nothing left open. The
 // test runs under ThreadSanitizer too.
-#include "Crc32.h"
 #include "FrameFixture.h"
 #include "SessionEnd.h"
 #include "Stations.h"
+#include "image/Crc32.h"
 
 #include <gmock/gmock.h>
 

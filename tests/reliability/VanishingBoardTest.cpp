@@ -7,9 +7,9 @@
 #include "VanishingBoard.h"
 
 #include "ChildProgram.h"
-#include "MailPrimitives.h"
 #include "SessionEnd.h"
 #include "SessionImages.h"
+#include "link/MailPrimitives.h"
 
 #include <gmock/gmock.h>
 

@@ -6,8 +6,8 @@
 #include "VanishingBoard.h"
 
 #include "ChildProgram.h"
-#include "MailPrimitives.h"
 #include "SessionEnd.h"
+#include "link/MailPrimitives.h"
 
 #include <gmock/gmock.h>
 

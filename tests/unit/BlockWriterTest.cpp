@@ -1,8 +1,8 @@
 // The block writer's variants against a board whose monitor keeps what the
 // programming requests carry in plain memory.
-#include "BlockWriter.h"
+#include "programmers/BlockWriter.h"
 #include "BoardFixture.h"
-#include "MailPrimitives.h"
+#include "link/MailPrimitives.h"
 
 #include <gmock/gmock.h>
 

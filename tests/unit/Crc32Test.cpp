@@ -1,7 +1,7 @@
 // CRC32 against zlib's crc32, which computes the same IEEE 802.3 CRC.
-#include "Crc32.h"
-#include "HexFile.h"
+#include "image/Crc32.h"
 #include "TestFiles.h"
+#include "image/HexFile.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

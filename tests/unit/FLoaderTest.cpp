@@ -1,8 +1,8 @@
 // The session exports: argument checks, hand-over, the worker's bracket of
 // indications and its log file.
-#include "FLoader.h"
-#include "Faults.h"
+#include "api/FLoader.h"
 #include "FrameFixture.h"
+#include "frame/Faults.h"
 
 #include <algorithm>
 #include <string>

@@ -1,10 +1,11 @@
 #include "FrameFixture.h"
 
-#include "FLoader.h"
-#include "Faults.h"
-#include "ThreadContext.h"
-#include "Trace.h"
-#include "TraceSink.h"
+#include "api/FLoader.h"
+#include "frame/Faults.h"
+#include "frame/ThreadContext.h"
+#include "frame/Trace.h"
+#include "frame/TraceSink.h"
+#include "link/LinkState.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,7 +1,7 @@
 // The HEX reader on files written here record by record: layout, record
 // types, errors, the kept-image mode, the temporary-file mode and the limits
 // that keep a hostile file from writing outside the image.
-#include "HexFile.h"
+#include "image/HexFile.h"
 #include "TestFiles.h"
 
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // HEX files written by tools nobody here wrote (srec_cat, objcopy), read by
 // the reader and by python3-intelhex; the two images must agree byte for byte.
-#include "HexFile.h"
 #include "TestFiles.h"
+#include "image/HexFile.h"
 
 #include <algorithm>
 #include <cstdlib>

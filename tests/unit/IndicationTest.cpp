@@ -1,9 +1,9 @@
 // Indication records, their delivery on the sending thread and their log lines.
-#include "Indication.h"
+#include "frame/Indication.h"
 #include "FrameFixture.h"
-#include "IndicationLog.h"
-#include "ThreadContext.h"
-#include "Trace.h"
+#include "frame/IndicationLog.h"
+#include "frame/ThreadContext.h"
+#include "frame/Trace.h"
 
 #include <cstddef>
 #include <cstring>

@@ -1,8 +1,8 @@
 // Pure arithmetic and tables of the programmers: segment counts, erase
 // units, the flash-device table and the chip variants.
-#include "KoltLayout.h"
-#include "KoltChip.h"
-#include "Targets.h"
+#include "programmers/kolt/KoltLayout.h"
+#include "programmers/Targets.h"
+#include "programmers/kolt/KoltChip.h"
 
 #include <gtest/gtest.h>
 

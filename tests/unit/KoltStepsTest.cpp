@@ -2,12 +2,12 @@
 // plain memory: chip identification, the internal-flash sequence through
 // the controller registers, the error report chain and the touched-sectors
 // walk.
-#include "KoltSteps.h"
+#include "programmers/kolt/KoltSteps.h"
 #include "BoardFixture.h"
-#include "KoltChip.h"
-#include "MailPrimitives.h"
-#include "ProgrammerErrorReport.h"
-#include "ThreadContext.h"
+#include "frame/ThreadContext.h"
+#include "link/MailPrimitives.h"
+#include "programmers/ProgrammerErrorReport.h"
+#include "programmers/kolt/KoltChip.h"
 
 #include <gmock/gmock.h>
 

@@ -1,7 +1,7 @@
 // The decoded mail trace lines and the receiver's guard of its output area.
-#include "MailTrace.h"
+#include "link/MailTrace.h"
 #include "MailFrames.h"
-#include "MailReceiver.h"
+#include "link/MailReceiver.h"
 
 #include <gtest/gtest.h>
 #include <vector>

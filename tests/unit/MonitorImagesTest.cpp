@@ -2,11 +2,11 @@
 // ULVEX_MONITOR_DIR: sizes and headers, the ML675001 HEX text as srec_cat,
 // python3-intelhex and the library's reader see it, and every way a user's
 // monitor file is refused.
-#include "MonitorImages.h"
-#include "HexFile.h"
+#include "boot/MonitorImages.h"
 #include "MonitorFormat.h"
 #include "TestFiles.h"
-#include "TraceSink.h"
+#include "frame/TraceSink.h"
+#include "image/HexFile.h"
 
 #include <algorithm>
 #include <cstdlib>

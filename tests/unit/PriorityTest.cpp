@@ -1,7 +1,7 @@
 // Thread priority requests, their refusal and the priority dump.
-#include "Priority.h"
-#include "Faults.h"
+#include "serial/Priority.h"
 #include "FrameFixture.h"
+#include "frame/Faults.h"
 
 #include <gmock/gmock.h>
 

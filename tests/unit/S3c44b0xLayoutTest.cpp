@@ -2,7 +2,7 @@
 // 0 as the board's boot code sits and for images anywhere else: every byte
 // of the image outside the board's window is erased and verified, nothing in
 // the window is, and no verified range reaches past the image.
-#include "S3c44b0xLayout.h"
+#include "programmers/arm/S3c44b0xLayout.h"
 
 #include <gmock/gmock.h>
 

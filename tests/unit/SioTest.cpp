@@ -1,10 +1,10 @@
 // The serial driver on a real pseudo-terminal, with every platform failure
 // it handles forced through the fault wrapper.
-#include "Sio.h"
-#include "Faults.h"
+#include "serial/Sio.h"
 #include "FrameFixture.h"
 #include "PtyPeer.h"
-#include "ThreadContext.h"
+#include "frame/Faults.h"
+#include "frame/ThreadContext.h"
 
 #include <chrono>
 #include <gmock/gmock.h>

@@ -1,6 +1,6 @@
 // The test-mode bracket on the host's thread, and the HEX export.
 #include "FrameFixture.h"
-#include "ThreadContext.h"
+#include "frame/ThreadContext.h"
 
 #include <cstdlib>
 #include <string>

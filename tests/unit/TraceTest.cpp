@@ -1,7 +1,7 @@
 // The error trace, the per-thread trace output and its log file.
-#include "Trace.h"
+#include "frame/Trace.h"
 #include "FrameFixture.h"
-#include "ThreadContext.h"
+#include "frame/ThreadContext.h"
 
 #include <string>
 #include <thread>

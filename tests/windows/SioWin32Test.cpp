@@ -1,6 +1,6 @@
 // The driver's device control record against the Windows DCB that the
 // port's state calls take.
-#include "SioWin32Dcb.h"
+#include "serial/SioWin32Dcb.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

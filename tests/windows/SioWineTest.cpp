@@ -3,9 +3,9 @@
 // that echoes every byte (RunWithWineBoard.sh starts it and names the port
 // in ULVEX_TEST_COMPORT).
 #include "FrameFixture.h"
-#include "Sio.h"
-#include "SioPlatform.h"
-#include "ThreadContext.h"
+#include "frame/ThreadContext.h"
+#include "serial/Sio.h"
+#include "serial/SioPlatform.h"
 
 #include <chrono>
 #include <cstdlib>

@@ -4,10 +4,10 @@
 // well-formed acknowledgement of a block the device logged, the stored
 // file never longer than the data that came, and the prompt and run text
 // exactly as configured.
-#include "BoardShared.h"
-#include "OmbrelLoader.h"
-#include "OmbrelProtocol.h"
-#include "RamMemory.h"
+#include "memory/RamMemory.h"
+#include "ombrel/OmbrelLoader.h"
+#include "ombrel/OmbrelProtocol.h"
+#include "state/BoardShared.h"
 
 #include <cstdio>
 #include <cstdlib>

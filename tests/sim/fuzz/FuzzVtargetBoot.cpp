@@ -3,10 +3,10 @@
 // first byte picks the target type, the second the time between bytes and
 // whether the PC honours XOFF; the rest is the stream. Nothing may crash,
 // and the board may not answer more than a bounded amount per byte.
-#include "BoardShared.h"
-#include "FaultInjector.h"
-#include "PhaseFactory.h"
-#include "RamMemory.h"
+#include "board/PhaseFactory.h"
+#include "line/FaultInjector.h"
+#include "memory/RamMemory.h"
+#include "state/BoardShared.h"
 
 #include <array>
 #include <cstdio>

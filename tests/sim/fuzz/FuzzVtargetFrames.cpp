@@ -3,13 +3,13 @@
 // form and where the line goes quiet; the rest is the stream. Every answer
 // must be a well-formed frame that fits the PC's limits, and every valid
 // mail but SET_CONFIG must be answered, with its own sequence number.
-#include "AtmegaMemory.h"
-#include "BoardShared.h"
-#include "FaultInjector.h"
-#include "MailLink.h"
-#include "MonitorPhase.h"
-#include "Primitives.h"
-#include "RamMemory.h"
+#include "line/FaultInjector.h"
+#include "memory/RamMemory.h"
+#include "memory/atmega/AtmegaMemory.h"
+#include "monitor/MailLink.h"
+#include "monitor/MonitorPhase.h"
+#include "monitor/Primitives.h"
+#include "state/BoardShared.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 // and command addresses or anywhere. Checks that every access stays in
 // bounds and answers in full, that programming only clears bits inside the
 // flash, and that memory writes never store into the flash cells.
-#include "MervMemory.h"
+#include "memory/merv/MervMemory.h"
 
 #include <cstdio>
 #include <cstdlib>

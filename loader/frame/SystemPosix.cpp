@@ -1,0 +1,21 @@
+// What the frame asks of Linux besides the debug output: the millisecond
+// tick and the kernel's id of the calling thread.
+#include "frame/Tick.h"
+#include "frame/Trace.h"
+
+#include <chrono>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+// The monotonic clock in milliseconds; the 32-bit value wraps after 49.7
+// days, which the deadline arithmetic allows for.
+uint32_t TickNow() {
+    using namespace std::chrono;
+    return static_cast<uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// The id that ps and the system log show for the thread, not pthread_self().
+uint32_t CurrentThreadId() {
+    return static_cast<uint32_t>(syscall(SYS_gettid));
+}
