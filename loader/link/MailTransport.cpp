@@ -128,10 +128,14 @@ uint32_t MailTransaction(const uint8_t* payload, uint32_t size, uint8_t* respons
     }
     MailTransport& m = Ctx().mail;
     m.responseLength = 0;
-    // The answer this request expects is never skipped as a stale one.
+    // The answer this request expects is never skipped as a stale one. When
+    // the late answer of an unconfirmed request has that code too, the two
+    // cannot be told apart: the first to arrive is taken, and the other may
+    // still be on its way, so the next request skips one of that code.
     const uint8_t answer = static_cast<uint8_t>(payload[0] + 1);
-    const uint8_t staleAnswer = m.staleAnswer != answer ? m.staleAnswer : 0;
-    m.staleAnswer = response == nullptr ? answer : 0;
+    const bool sameCode = m.staleAnswer == answer;
+    const uint8_t staleAnswer = sameCode ? 0 : m.staleAnswer;
+    m.staleAnswer = response == nullptr || sameCode ? answer : 0;
     const uint32_t frameSize = BuildFrame(payload, size);
     if (!SendFrame(frameSize)) {
         return MAIL_WRONG_RESPONSE_PRIMITIVE;

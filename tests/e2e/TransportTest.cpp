@@ -254,6 +254,31 @@ TEST_F(TransportTest, LateConfirmOfAnUnconfirmedWriteIsNotTakenForTheNextAnswer)
     EXPECT_EQ(MonGetVersion(&version), MAIL_WRONG_RESPONSE_PRIMITIVE);
 }
 
+// A slow adapter: every confirm reaches the PC only after the next request
+// has cleared the line. The confirmed write of the same width takes the
+// unconfirmed one's confirm; its own comes during the request after it.
+TEST_F(TransportTest, LateConfirmOfTheSameCodeIsSkippedOneRequestLater) {
+    vtarget::BoardOptions options;
+    options.monitorRunning = true;
+    options.plainMemory = true;
+    StartBoard(options);
+    ASSERT_TRUE(OpenLink());
+    const auto confirm16 = Frame(0, {WRITE_MEM16_CFM, 1});
+    Board().SetReplyOverride([confirm16](const vtarget::ReceivedMail& mail) {
+        if (mail.payload[0] == WRITE_MEM16_REQ) {
+            return std::optional<std::vector<uint8_t>>(mail.sequence == 0 ? std::vector<uint8_t>{}
+                                                                          : confirm16);
+        }
+        return std::optional<std::vector<uint8_t>>(
+            Concat(confirm16, Frame(mail.sequence, {WRITE_MEM8_CFM, 1})));
+    });
+    const uint16_t word = 0x1234;
+    EXPECT_EQ(MonWriteMem16NoConfirm(0x40, 1, &word), MAIL_NO_ERROR);
+    EXPECT_EQ(MonWriteWord(0x42, word), MAIL_NO_ERROR);
+    EXPECT_EQ(MonWriteByte(0x44, 0x56), MAIL_NO_ERROR);
+    EXPECT_EQ(Board().ReadMemory(0x40, 5), (std::vector<uint8_t>{0x34, 0x12, 0x34, 0x12, 0x56}));
+}
+
 TEST_F(TransportTest, TraceShowsDumpsAndDecodedMails) {
     vtarget::BoardOptions options;
     options.monitorRunning = true;
