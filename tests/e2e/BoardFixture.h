@@ -5,8 +5,16 @@
 #include "FrameFixture.h"
 #include "PtyPeer.h"
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 #include <vtarget/Board.h>
+
+// An image buffer as the HEX reader makes it: spare 0xFF bytes after the end.
+inline std::vector<uint8_t> ImageOf(std::vector<uint8_t> bytes) {
+    bytes.insert(bytes.end(), 3, 0xFF);
+    return bytes;
+}
 
 class BoardTest : public FrameTest {
   protected:

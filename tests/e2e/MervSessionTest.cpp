@@ -58,9 +58,6 @@ std::vector<uint16_t> Session(std::initializer_list<uint16_t> middle) {
     return codes;
 }
 
-const std::initializer_list<uint16_t> kProgrammed = {CHIP_ERASE_START_IND, CHIP_ERASE_FINISHED_IND,
-                                                     PROGRAM_PROGRESS_IND, PROGRAMMING_SUCCESS_IND};
-
 // 0x1800 bytes, a blank gap of 0x800, then 0x1001 bytes: odd size.
 std::vector<Piece> GappedImage(uint32_t seed) {
     return {{0x0000, testfiles::RandomBytes(0x1800, seed)},

@@ -18,6 +18,9 @@ using Clock = std::chrono::steady_clock;
 // A vanished port fails the next read or write at once. The bound leaves
 // room for a loaded machine and the sanitizers and lies below every
 // response deadline (900 ms and more), which a busy wait would run out.
+// Bus-mode word of the sessions: duplex.
+constexpr uint32_t kDuplex = 2;
+
 constexpr auto kNoticeBound = std::chrono::milliseconds(600);
 // From the vanishing to the stop indication: the notice, and during a
 // download the image's line time, which the library waits out after writing.

@@ -21,12 +21,12 @@
 
 using namespace std::chrono_literals;
 using reliability::Clock;
+using reliability::kDuplex;
 using ::testing::Contains;
 using ::testing::Not;
 
 namespace {
 
-constexpr uint32_t kDuplex = 2;
 constexpr uint32_t kWorkRate = 921600;
 constexpr unsigned kChildPort = 31;
 

@@ -22,11 +22,9 @@ using reliability::Clock;
 using ::testing::Contains;
 using ::testing::Not;
 
-namespace {
-
-constexpr uint32_t kDuplex = 2;
-constexpr uint16_t kTestModeId = 7;
-constexpr uint32_t kAddress = 0x1000;
+// A test-mode call; a parameter of the test below, so not in the anonymous
+// namespace.
+namespace vanishing {
 
 struct Call {
     const char* name;
@@ -36,6 +34,16 @@ struct Call {
 void PrintTo(const Call& call, std::ostream* os) {
     *os << call.name;
 }
+
+} // namespace vanishing
+
+using reliability::kDuplex;
+using vanishing::Call;
+
+namespace {
+
+constexpr uint16_t kTestModeId = 7;
+constexpr uint32_t kAddress = 0x1000;
 
 // Calls of each kind: confirmed and unconfirmed writes, reads, the long
 // requests (CRC, chip erase) and the monitor's rate.

@@ -28,12 +28,6 @@ uint32_t Le(const std::vector<uint8_t>& bytes, size_t at, size_t width) {
     return value;
 }
 
-// An image buffer as the HEX reader makes it: spare 0xFF bytes after the end.
-std::vector<uint8_t> ImageOf(std::vector<uint8_t> bytes) {
-    bytes.insert(bytes.end(), 3, 0xFF);
-    return bytes;
-}
-
 } // namespace
 
 class BlockWriterTest : public BoardTest {

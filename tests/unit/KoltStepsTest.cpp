@@ -15,15 +15,6 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
 
-namespace {
-
-std::vector<uint8_t> ImageOf(std::vector<uint8_t> bytes) {
-    bytes.insert(bytes.end(), 3, 0xFF);
-    return bytes;
-}
-
-} // namespace
-
 class KoltStepsTest : public BoardTest {
   protected:
     static constexpr int kPlainMemoryType = 0; // with plain memory: RAM behind the registers

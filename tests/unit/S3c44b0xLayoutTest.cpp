@@ -103,28 +103,28 @@ TEST(S3c44b0xLayoutTest, WrittenViewStartsOnAProgrammingBlock) {
     EXPECT_EQ(odd.size, 0x1101u);
 }
 
-using Range = S3c44b0xCrcRange;
+using CrcRange = S3c44b0xCrcRange;
 
 TEST(S3c44b0xLayoutTest, LongImageAtZeroIsVerifiedInTheTwoRangesAroundTheWindow) {
     const S3c44b0xCrcPlan plan = S3c44b0xCrcRanges(S3c44b0xWrittenView(0, 0x30001));
     ASSERT_TRUE(plan.hasLow && plan.hasHigh);
-    EXPECT_EQ(plan.low, (Range{0, 0x10000, 0, 0xFFFF}));
-    EXPECT_EQ(plan.high, (Range{0x20000, 0x10002, 0x20000, 0x30000}));
+    EXPECT_EQ(plan.low, (CrcRange{0, 0x10000, 0, 0xFFFF}));
+    EXPECT_EQ(plan.high, (CrcRange{0x20000, 0x10002, 0x20000, 0x30000}));
 }
 
 TEST(S3c44b0xLayoutTest, ShortOrMovedImagesAreVerifiedOnlyWhereTheyLie) {
     auto plan = S3c44b0xCrcRanges(S3c44b0xWrittenView(0, 0x801));
     EXPECT_TRUE(plan.hasLow);
     EXPECT_FALSE(plan.hasHigh);
-    EXPECT_EQ(plan.low, (Range{0, 0x802, 0, 0x800}));
+    EXPECT_EQ(plan.low, (CrcRange{0, 0x802, 0, 0x800}));
 
     plan = S3c44b0xCrcRanges(S3c44b0xWrittenView(0x20000, 0x1000));
     EXPECT_FALSE(plan.hasLow);
-    EXPECT_EQ(plan.high, (Range{0, 0x1000, 0x20000, 0x20FFF}));
+    EXPECT_EQ(plan.high, (CrcRange{0, 0x1000, 0x20000, 0x20FFF}));
 
     plan = S3c44b0xCrcRanges(S3c44b0xWrittenView(0x8000, 0x20000));
-    EXPECT_EQ(plan.low, (Range{0, 0x8000, 0x8000, 0xFFFF}));
-    EXPECT_EQ(plan.high, (Range{0x18000, 0x8000, 0x20000, 0x27FFF}));
+    EXPECT_EQ(plan.low, (CrcRange{0, 0x8000, 0x8000, 0xFFFF}));
+    EXPECT_EQ(plan.high, (CrcRange{0x18000, 0x8000, 0x20000, 0x27FFF}));
 
     plan = S3c44b0xCrcRanges(S3c44b0xWrittenView(0x10000, 0x10000));
     EXPECT_FALSE(plan.hasLow || plan.hasHigh) << "wholly inside the window";
