@@ -21,16 +21,26 @@ function(ulvex_test_headers_owner owner)
   endforeach()
 endfunction()
 
+# A test program's C++ files start from the owner's precompiled header and
+# are compiled as one unity file.
+function(ulvex_quick_test_program target owner)
+  target_precompile_headers(${target} REUSE_FROM ${owner})
+  set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
+endfunction()
+
+# Every test program of a folder that links GoogleTest; libraries keep one
+# object per file, so that a program links only what it uses of them.
 function(ulvex_precompile_test_headers owner dir)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
   foreach(target IN LISTS targets)
     get_target_property(libraries ${target} LINK_LIBRARIES)
-    if(NOT target STREQUAL owner AND libraries MATCHES "GTest::")
-      target_precompile_headers(${target} REUSE_FROM ${owner})
-    endif()
     get_target_property(type ${target} TYPE)
-    if(libraries MATCHES "GTest::" AND type STREQUAL "EXECUTABLE")
-      set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 0)
+    if(NOT target STREQUAL owner AND libraries MATCHES "GTest::")
+      if(type STREQUAL "EXECUTABLE")
+        ulvex_quick_test_program(${target} ${owner})
+      else()
+        target_precompile_headers(${target} REUSE_FROM ${owner})
+      endif()
     endif()
   endforeach()
 endfunction()

@@ -16,7 +16,7 @@ constexpr uint8_t kStartCommand = '1';
 constexpr uint8_t kStarted = '.';
 // Text that stops coming for this long is given up: the ROM waits for the
 // next synchronisation.
-constexpr auto kStallLimit = std::chrono::seconds(1);
+constexpr auto kTextStallLimit = std::chrono::seconds(1);
 // ':', then count, offset, type, 255 data bytes and the checksum in hex.
 constexpr size_t kLongestRecord = 1 + 2 * (4 + 255 + 1);
 
@@ -29,7 +29,7 @@ std::optional<Clock::time_point> Ml675001RomPhase::NextDeadline() const {
     if (state_ != State::Text || handover_) {
         return std::nullopt;
     }
-    return lastByte_ + kStallLimit;
+    return lastByte_ + kTextStallLimit;
 }
 
 void Ml675001RomPhase::OnTimer(Clock::time_point /*now*/, std::vector<Reply>& /*replies*/) {

@@ -36,6 +36,9 @@ class MemoryModel {
     // Hands start..start+count-1 to visit in contiguous pieces without
     // copying, for checksums over large ranges.
     using PieceVisitor = std::function<void(std::span<const uint8_t>)>;
+    // Models that compute their bytes hand them to the visitor this many at
+    // a time.
+    static constexpr uint32_t kVisitChunk = 4096;
     virtual void Visit(uint32_t address, uint64_t count, const PieceVisitor& visit) const = 0;
 
     // What the memory holds, as tests and the dump see it: flash cells

@@ -15,7 +15,6 @@ constexpr uint64_t kWindowEnd = 0x20000;
 // Byte addresses of the flash words 0x2AAA and 0x5555 above its base.
 constexpr uint32_t kCommandOffset2AAA = 0x5554;
 constexpr uint32_t kCommandOffset5555 = 0xAAAA;
-constexpr uint32_t kVisitChunk = 4096;
 constexpr uint64_t kAddressSpace = uint64_t{1} << 32;
 
 } // namespace

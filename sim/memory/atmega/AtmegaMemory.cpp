@@ -12,7 +12,6 @@ namespace {
 constexpr uint32_t kAtmega64Flash = 64u << 10;
 constexpr uint32_t kAtmega128Flash = 128u << 10;
 constexpr uint32_t kChipAtmega64 = 0;
-constexpr uint32_t kVisitChunk = 4096;
 
 } // namespace
 

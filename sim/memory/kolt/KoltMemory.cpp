@@ -17,7 +17,6 @@ namespace {
 constexpr uint16_t kBusConfigReset = 0x01C0;
 
 constexpr uint32_t kExternalFlashBase = 0x080000;
-constexpr uint32_t kVisitChunk = 4096;
 
 } // namespace
 

@@ -10,8 +10,6 @@ namespace vtarget {
 
 namespace {
 
-constexpr uint32_t kVisitChunk = 4096;
-
 // Bytes from address to the next border between flash and RAM (or the top
 // of the address space), at most wanted.
 uint32_t PieceLength(uint32_t address, uint64_t wanted) {
