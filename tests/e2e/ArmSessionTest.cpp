@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <regex>
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
@@ -307,10 +306,7 @@ TEST_F(ArmSessionTest, UnansweredEraseIsReportedOncePerLevel) {
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_EQ(errors[0].long0 & 0xFFFF, uint32_t{MAIL_TIMEOUT});
     EXPECT_EQ(errors[1].long0 & 0xFFFF, uint32_t{MAIL_TIMEOUT});
-    const std::regex report("## ERROR ## in Line\\(3[0-9]{3}\\) Module\\(Arm_00\\) "
-                            "Date\\([A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4}\\) "
-                            "Time\\([0-9]{2}:[0-9]{2}:[0-9]{2}\\) ");
-    EXPECT_TRUE(std::regex_match(TextsOf(7).back(), report)) << TextsOf(7).back();
+    EXPECT_THAT(TextsOf(7).back(), IsErrorLogLine("3[0-9]{3}", "Arm_00"));
     EXPECT_THAT(ReceivedCodes(), Not(Contains(PROG_EXT_FLASH_REQ)));
 }
 

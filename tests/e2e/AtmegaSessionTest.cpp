@@ -15,7 +15,6 @@
 #include <cstring>
 #include <memory>
 #include <ostream>
-#include <regex>
 
 using ::testing::Contains;
 using ::testing::ElementsAre;
@@ -324,10 +323,7 @@ TEST_F(AtmegaSessionTest, UnansweredPageStopsAtOnce) {
                             MAIL_ERROR_IND, STOP_PROGRAM_IND));
     const auto indications = IndicationsOf(6);
     const auto& report = indications[indications.size() - 3];
-    const std::regex text("## ERROR ## in Line\\([0-9]+\\) Module\\(AtMega128_00\\) "
-                          "Date\\([A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4}\\) "
-                          "Time\\([0-9]{2}:[0-9]{2}:[0-9]{2}\\) ");
-    EXPECT_TRUE(std::regex_match(report.text, text)) << report.text;
+    EXPECT_THAT(report.text, IsErrorLogLine("[0-9]+", "AtMega128_00"));
     EXPECT_EQ(indications[indications.size() - 2].long0 & 0xFFFF, uint32_t{MAIL_TIMEOUT});
     EXPECT_THAT(ReceivedCodes(), Not(Contains(CALC_CRC32_REQ)));
 }

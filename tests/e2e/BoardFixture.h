@@ -6,7 +6,9 @@
 #include "PtyPeer.h"
 
 #include <cstdint>
+#include <gmock/gmock.h>
 #include <memory>
+#include <string>
 #include <vector>
 #include <vtarget/Board.h>
 
@@ -14,6 +16,15 @@
 inline std::vector<uint8_t> ImageOf(std::vector<uint8_t> bytes) {
     bytes.insert(bytes.end(), 3, 0xFF);
     return bytes;
+}
+
+// The text of an error log line as the host receives it: the line number
+// (a pattern such as "3[0-9]{3}"), the module, the build's date and time.
+inline ::testing::Matcher<std::string> IsErrorLogLine(const std::string& line,
+                                                      const std::string& module) {
+    return ::testing::MatchesRegex("## ERROR ## in Line\\(" + line + "\\) Module\\(" + module +
+                                   "\\) Date\\([A-Z][a-z]{2} [ 0-9][0-9] [0-9]{4}\\) "
+                                   "Time\\([0-9]{2}:[0-9]{2}:[0-9]{2}\\) ");
 }
 
 class BoardTest : public FrameTest {

@@ -15,7 +15,6 @@
 #include <atomic>
 #include <cstdlib>
 #include <memory>
-#include <regex>
 #include <thread>
 
 using ::testing::Contains;

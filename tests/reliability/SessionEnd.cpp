@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <dirent.h>
 #include <filesystem>
-#include <regex>
+#include <regex.h>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -54,21 +54,34 @@ std::string LastLine(const std::string& text) {
     return last;
 }
 
+// Whether the whole line has the form of the extended regular expression.
+// POSIX's own, not <regex>: it does the same here at a fraction of the build.
+bool FullMatch(const std::string& line, const char* pattern) {
+    regex_t expression;
+    if (regcomp(&expression, pattern, REG_EXTENDED | REG_NOSUB) != 0) {
+        return false;
+    }
+    const bool matched = regexec(&expression, line.c_str(), 0, nullptr, 0) == 0;
+    regfree(&expression);
+    return matched;
+}
+
 bool IsStopLine(const std::string& line, uint16_t sessionid) {
-    static const std::regex stop(
-        R"(^\[[0-9A-F]{2,}\]\[\d{6,}\]MAIL->STOP_PROGRAM_IND +\[Time -?\d+ msec\] $)");
-    return std::regex_match(line, stop) && line.rfind(Tag(sessionid), 0) == 0;
+    return FullMatch(
+               line,
+               R"(^\[[0-9A-F]{2,}\]\[[0-9]{6,}\]MAIL->STOP_PROGRAM_IND +\[Time -?[0-9]+ msec\] $)") &&
+           line.rfind(Tag(sessionid), 0) == 0;
 }
 
 bool IndicationLinesAreOwn(const std::string& log, uint16_t sessionid) {
-    static const std::regex form(R"(^\[[0-9A-F]{2,}\]\[\d{6,}\]MAIL->.+$)");
     std::istringstream in(log);
     std::string line;
     while (std::getline(in, line)) {
         if (line.find("MAIL->") == std::string::npos) {
             continue;
         }
-        if (!std::regex_match(line, form) || line.rfind(Tag(sessionid), 0) != 0) {
+        if (!FullMatch(line, R"(^\[[0-9A-F]{2,}\]\[[0-9]{6,}\]MAIL->.+$)") ||
+            line.rfind(Tag(sessionid), 0) != 0) {
             return false;
         }
     }
