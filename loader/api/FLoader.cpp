@@ -3,6 +3,7 @@
 #include "api/FLoader.h"
 
 #include "frame/Faults.h"
+#include "frame/Threads.h"
 #include "frame/Trace.h"
 
 #include <chrono>
@@ -63,16 +64,15 @@ void AcquireHandOver() {
     }
 }
 
-bool StartWorker(const SessionParams* block) {
+void RunWorker(void* block) {
+    SessionWorker(static_cast<const SessionParams*>(block));
+}
+
+bool StartWorker(SessionParams* block) {
     if (FaultFires(Fault::ThreadStart)) {
         return false;
     }
-    try {
-        std::thread(SessionWorker, block).detach();
-    } catch (const std::system_error&) {
-        return false;
-    }
-    return true;
+    return StartDetachedThread(RunWorker, block);
 }
 
 } // namespace
