@@ -35,6 +35,20 @@ std::string Describe(const SessionResult& r) {
     return line;
 }
 
+bool PrintFailure(const SessionResult& r) {
+    if (r.brokenPromises.empty() && r.falseSuccesses.empty()) {
+        return false;
+    }
+    std::printf("FAILED %s\n", Describe(r).c_str());
+    for (const std::string& p : r.brokenPromises) {
+        std::printf("  broken promise: %s\n", p.c_str());
+    }
+    for (const std::string& f : r.falseSuccesses) {
+        std::printf("  false success: %s\n", f.c_str());
+    }
+    return true;
+}
+
 CampaignRunner::CampaignRunner(std::vector<PlannedSession> plan, std::map<ImageKey, Image> images,
                                unsigned jobs, SessionTweaks tweaks)
     : plan_(std::move(plan)), images_(std::move(images)), results_(plan_.size()),

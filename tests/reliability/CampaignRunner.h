@@ -23,6 +23,10 @@ std::map<ImageKey, Image> MakeImages(const std::vector<PlannedSession>& plan,
 // One line: session id, family, faults, seed, outcome and duration.
 std::string Describe(const SessionResult& result);
 
+// Prints the session's line and its broken promises and false successes if it
+// has any; returns whether it had.
+bool PrintFailure(const SessionResult& result);
+
 class CampaignRunner {
   public:
     // Maps the slots' COM ports to links in the working directory.

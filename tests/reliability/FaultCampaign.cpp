@@ -115,22 +115,11 @@ size_t ReportProblems(const std::vector<SessionResult>& results, const std::stri
                       bool keepAll) {
     size_t problems = 0;
     for (const SessionResult& r : results) {
-        const bool clean = r.brokenPromises.empty() && r.falseSuccesses.empty();
-        if (keepAll) {
+        const bool failed = PrintFailure(r);
+        problems += failed ? 1 : 0;
+        if (failed || keepAll) {
             KeepLog(r, keepDir);
         }
-        if (clean) {
-            continue;
-        }
-        ++problems;
-        std::printf("FAILED %s\n", Describe(r).c_str());
-        for (const std::string& p : r.brokenPromises) {
-            std::printf("  broken promise: %s\n", p.c_str());
-        }
-        for (const std::string& f : r.falseSuccesses) {
-            std::printf("  false success: %s\n", f.c_str());
-        }
-        KeepLog(r, keepDir);
     }
     if (problems > 0 || keepAll) {
         std::printf("logs of these sessions: %s\n", keepDir.c_str());
