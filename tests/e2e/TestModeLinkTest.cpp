@@ -36,12 +36,14 @@ class TestModeLinkTest : public BoardTest {
     }
 
     // Board calls return as soon as the bytes are written; the board thread
-    // takes a moment to act on them.
-    bool WaitForMails(size_t count) {
-        for (int i = 0; i < 1000 && Board().MailCount() < count; ++i) {
+    // takes a moment to act on them: it counts a mail before it carries it
+    // out.
+    template <typename Done>
+    static bool WaitFor(Done done) {
+        for (int i = 0; i < 1000 && !done(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        return Board().MailCount() >= count;
+        return done();
     }
 };
 
@@ -240,9 +242,11 @@ TEST_F(TestModeLinkTest, SendSerialDataSendsTheBytesUnframed) {
     const auto frame =
         testframes::Frame(0x5C, {WRITE_MEM8_REQ, 0x00, 0x70, 0, 0, 0x02, 0x00, 0xC3, 0x3C});
     EXPECT_EQ(TM_SendSerialData(frame.data(), static_cast<uint32_t>(frame.size())), 1u);
-    ASSERT_TRUE(WaitForMails(1));
+    ASSERT_TRUE(WaitFor([this] {
+        return Board().ReadMemory(0x7000, 2) == std::vector<uint8_t>{0xC3, 0x3C};
+    })) << "the board carries out the write";
+    ASSERT_EQ(Board().MailCount(), 1u);
     EXPECT_EQ(Board().Mails()[0].sequence, 0x5C);
-    EXPECT_EQ(Board().ReadMemory(0x7000, 2), (std::vector<uint8_t>{0xC3, 0x3C}));
     EXPECT_EQ(Board().BytesReceived(), frame.size());
 
     ArmFault(Fault::PortWrite, 1);
