@@ -12,10 +12,10 @@ enum class PortKind : uint8_t { Device, Rfc2217, Socket };
 
 struct PortAddress {
     PortKind kind = PortKind::Device;
-    std::string path; // Device: the path as given
-    std::string host; // remote: without the brackets of an IPv6 address
+    std::string path{}; // Device: the path as given
+    std::string host{}; // remote: without the brackets of an IPv6 address
     uint16_t tcpPort = 0;
-    std::string error; // not empty: the text did not name a port, and why
+    std::string error{}; // not empty: the text did not name a port, and why
 
     bool operator==(const PortAddress&) const = default;
 };
