@@ -77,8 +77,17 @@ struct ReadAhead {
     uint32_t end = 0;
 };
 
+// The last open of a port that failed on this thread: the port as the
+// caller named it, the device or URL tried, and the system's reason.
+struct OpenFailure {
+    char port[16] = {};
+    char tried[256] = {};
+    char reason[256] = {};
+};
+
 struct SerialState {
     PortHandle port = kNoPort;
+    OpenFailure lastOpenFailure; // kept until the next failure
     int32_t requestedPriority = 0; // last SetHighPriority value; 0 is normal
     ReadAhead ahead;               // emptied by every purge, close and reset
 };

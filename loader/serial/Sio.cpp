@@ -119,6 +119,14 @@ uint32_t LineEscape(uint32_t code, const char* function, const char* message, co
     return 0;
 }
 
+// Names the device or URL tried and the reason, which the error code alone
+// does not tell.
+void TraceOpenFailure() {
+    const OpenFailure& f = Ctx().serial.lastOpenFailure;
+    ERROR_TRACE("OpenSerialPort", "Error: %s is %s: %s", f.port, f.tried, f.reason);
+    TracePrint("\n### OpenSerialPort Error: %s is %s: %s ###\n", f.port, f.tried, f.reason);
+}
+
 } // namespace
 
 bool OpenSerialPort(uint32_t port, uint32_t baudrate, uint8_t stopbits) {
@@ -136,6 +144,7 @@ bool OpenSerialPort(uint32_t port, uint32_t baudrate, uint8_t stopbits) {
         ERROR_TRACE("OpenSerialPort",
                     "Error: Serial port handler INVALID_HANDLE_VALUE LastError=%u", error);
         TracePrint("\n### OpenSerialPort Error: INVALID HANDLER LastError=(0x%08X) ###\n", error);
+        TraceOpenFailure();
         return false;
     }
     if (!ConfigureOpenedPort(baudrate, stopbits)) {

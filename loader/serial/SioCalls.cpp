@@ -2,7 +2,10 @@
 // first asks whether a test armed a failure for it, and if so fails the way
 // the platform would, with an error code to report.
 #include "frame/Faults.h"
+#include "serial/OpenFailure.h"
 #include "serial/SioPlatform.h"
+
+#include <string>
 
 namespace {
 
@@ -17,7 +20,11 @@ bool Injected(Fault fault) {
 } // namespace
 
 PortHandle PortOpen(uint8_t port) {
-    return Injected(Fault::PortOpen) ? kNoPort : platform::Open(port);
+    if (Injected(Fault::PortOpen)) {
+        NoteOpenFailure(port, "COM" + std::to_string(port), "a failure injected by a test");
+        return kNoPort;
+    }
+    return platform::Open(port);
 }
 
 bool PortSetupQueues(PortHandle port, uint32_t receiveSize, uint32_t transmitSize) {

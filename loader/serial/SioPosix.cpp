@@ -1,6 +1,9 @@
 // The serial port on Linux: device open and close, raw reads and writes,
 // purges, the modem and break lines, and waiting for input. The line
 // settings (termios2) are in SioPosixLine.cpp.
+#include "serial/OpenFailure.h"
+#include "serial/PortAddress.h"
+#include "serial/RemotePorts.h"
 #include "serial/SioPlatform.h"
 #include "serial/SioPosixLineTime.h"
 
@@ -10,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
@@ -92,15 +96,9 @@ bool HungUp(int fd) {
     return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP) != 0;
 }
 
-} // namespace
-
-namespace platform {
-
 // Exclusive access: TIOCEXCL keeps other openers out of the tty, flock
 // keeps out other programs that lock, which TIOCEXCL does not stop for root.
-PortHandle Open(uint8_t port) {
-    const std::string path = DevicePath(port);
-    ForgetLineTime(); // the descriptor may be one closed before
+PortHandle OpenDevice(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return kNoPort;
@@ -123,9 +121,41 @@ PortHandle Open(uint8_t port) {
     return fd;
 }
 
+} // namespace
+
+namespace platform {
+
+// COM n is a device path, an rfc2217:// or a socket:// port; a failure is
+// noted with the reason.
+PortHandle Open(uint8_t port) {
+    const std::string path = DevicePath(port);
+    ForgetLineTime(); // the descriptor may be one closed before
+    const PortAddress address = ParsePortAddress(path);
+    std::string reason;
+    PortHandle handle = kNoPort;
+    if (!address.error.empty()) {
+        reason = address.error;
+        errno = EINVAL;
+    } else if (address.kind != PortKind::Device) {
+        handle = remote::OpenPort(address, path, reason);
+    } else {
+        handle = OpenDevice(path);
+        reason = std::strerror(errno);
+    }
+    if (handle == kNoPort) {
+        const int error = errno;
+        NoteOpenFailure(port, path, reason);
+        errno = error;
+    }
+    return handle;
+}
+
 // Linux sizes the tty buffers itself; there is nothing to set, only the
 // handle to check.
 bool SetupQueues(PortHandle port, uint32_t, uint32_t) {
+    if (remote::RemotePort* r = remote::FindPort(port)) {
+        return r->Usable();
+    }
     return ::fcntl(Fd(port), F_GETFD) != -1;
 }
 
@@ -134,6 +164,9 @@ bool SetupQueues(PortHandle port, uint32_t, uint32_t) {
 // pseudo-terminal, throw away bytes the peer has not read yet, which on a
 // real line would already have arrived.
 bool Purge(PortHandle port, uint32_t flags) {
+    if (remote::RemotePort* r = remote::FindPort(port)) {
+        return (flags & (PURGE_RXABORT | PURGE_RXCLEAR)) != 0 ? r->PurgeReceive() : r->Usable();
+    }
     if ((flags & (PURGE_RXABORT | PURGE_RXCLEAR)) != 0) {
         // A hung-up device has nothing left to discard. Refusing would keep
         // it open for good: closing the port purges first.
@@ -144,10 +177,16 @@ bool Purge(PortHandle port, uint32_t flags) {
 
 // Line errors are not latched on Linux; only the handle is checked.
 bool ClearErrors(PortHandle port) {
+    if (remote::RemotePort* r = remote::FindPort(port)) {
+        return r->Usable();
+    }
     return ::fcntl(Fd(port), F_GETFD) != -1;
 }
 
 bool Escape(PortHandle port, uint32_t code) {
+    if (remote::RemotePort* r = remote::FindPort(port)) {
+        return r->Escape(code);
+    }
     const int fd = Fd(port);
     const int dtr = TIOCM_DTR;
     const int rts = TIOCM_RTS;
@@ -175,6 +214,9 @@ bool Escape(PortHandle port, uint32_t code) {
 // bytes would take on the line is waited here; deadlines that start after
 // a send then mean the same as on a real port.
 bool Write(PortHandle port, const uint8_t* bytes, uint32_t count, uint32_t& written) {
+    if (remote::RemotePort* r = remote::FindPort(port)) {
+        return r->Write(bytes, count, written);
+    }
     const int fd = Fd(port);
     const auto start = std::chrono::steady_clock::now();
     if (!WriteAll(fd, bytes, count, written)) {
@@ -188,6 +230,9 @@ bool Write(PortHandle port, const uint8_t* bytes, uint32_t count, uint32_t& writ
 }
 
 bool Read(PortHandle port, uint8_t* buffer, uint32_t capacity, uint32_t& read) {
+    if (remote::RemotePort* r = remote::FindPort(port)) {
+        return r->Read(buffer, capacity, read);
+    }
     read = 0;
     for (;;) {
         const ssize_t n = ::read(Fd(port), buffer, capacity);
@@ -212,6 +257,9 @@ bool Read(PortHandle port, uint8_t* buffer, uint32_t capacity, uint32_t& read) {
 
 // A hang-up or error counts as readable: the read that follows reports it.
 WaitResult WaitReadable(PortHandle port, uint32_t timeoutMs) {
+    if (remote::RemotePort* r = remote::FindPort(port)) {
+        return r->WaitReadable(timeoutMs);
+    }
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     pollfd p{Fd(port), POLLIN, 0};
@@ -237,6 +285,10 @@ WaitResult WaitReadable(PortHandle port, uint32_t timeoutMs) {
 // TIOCEXCL stays on a tty that another descriptor keeps open; clear it so
 // that a later open by an ordinary user is not refused.
 bool Close(PortHandle port) {
+    if (remote::FindPort(port) != nullptr) {
+        remote::ClosePort(port);
+        return true;
+    }
     ForgetLineTime();
     const int fd = Fd(port);
     ::ioctl(fd, TIOCNXCL);

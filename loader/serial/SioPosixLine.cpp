@@ -1,6 +1,7 @@
 // Line settings on Linux: the device control record mapped onto termios2,
 // which takes any baud rate (BOTHER), so boot rates such as 8600 and 11520
 // work on real UARTs.
+#include "serial/RemotePorts.h"
 #include "serial/SioPlatform.h"
 #include "serial/SioPosixLineTime.h"
 
@@ -113,11 +114,25 @@ void ApplyControl(termios2& t, const DeviceControl& dcb) {
     t.c_ispeed = dcb.baudRate;
 }
 
+// The descriptor is non-blocking with VMIN = VTIME = 0: reads return at
+// once, writes never time out. Other time-outs are not supported.
+bool SupportedTimeouts(const PortTimeouts& timeouts) {
+    if (timeouts != kImmediateReads) {
+        errno = EINVAL;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 namespace platform {
 
 bool GetState(PortHandle port, DeviceControl& dcb) {
+    if (remote::RemotePort* r = remote::FindPort(port)) {
+        dcb = r->State();
+        return r->Usable();
+    }
     termios2 t{};
     if (::ioctl(Fd(port), TCGETS2, &t) != 0) {
         return false;
@@ -150,6 +165,9 @@ bool GetState(PortHandle port, DeviceControl& dcb) {
 // Applies the record and reads the rate back: a driver that silently keeps
 // another rate would otherwise make every later exchange fail obscurely.
 bool SetState(PortHandle port, const DeviceControl& dcb) {
+    if (remote::RemotePort* r = remote::FindPort(port)) {
+        return r->SetState(dcb);
+    }
     ForgetLineTime();
     const int fd = Fd(port);
     termios2 t{};
@@ -205,20 +223,21 @@ bool BuildState(const char* mode, DeviceControl& dcb) {
 }
 
 bool SetTimeouts(PortHandle port, const PortTimeouts& timeouts) {
+    if (remote::RemotePort* r = remote::FindPort(port)) {
+        return SupportedTimeouts(timeouts) && r->Usable();
+    }
     termios2 t{};
     if (::ioctl(Fd(port), TCGETS2, &t) != 0) {
         return false;
     }
-    // The descriptor is non-blocking with VMIN = VTIME = 0: reads return at
-    // once, writes never time out. Other time-outs are not supported.
-    if (timeouts != kImmediateReads) {
-        errno = EINVAL;
-        return false;
-    }
-    return true;
+    return SupportedTimeouts(timeouts);
 }
 
 bool GetTimeouts(PortHandle port, PortTimeouts& timeouts) {
+    if (remote::RemotePort* r = remote::FindPort(port)) {
+        timeouts = kImmediateReads;
+        return r->Usable();
+    }
     termios2 t{};
     if (::ioctl(Fd(port), TCGETS2, &t) != 0) {
         return false;
