@@ -231,21 +231,21 @@ bool RemotePort::Escape(uint32_t code) {
 }
 
 // Drops the unread data; over telnet the server drops what it holds too,
-// and what arrives before its answer was sent before the purge.
+// and what arrives before its answer was sent before the purge. A
+// connection that has gone has nothing left to discard: refusing would
+// keep it open for good, since closing the port purges first.
 bool RemotePort::PurgeReceive() {
     Pump();
     data_.clear();
     dataBegin_ = 0;
     auto& silent = silent_[static_cast<size_t>(ComPort::PurgeData)];
-    if (!telnet_ || !Usable()) {
-        return Usable();
+    if (!telnet_ || lostError_ != 0) {
+        return true;
     }
     purging_ = !silent;
-    if (!Request(ComPort::PurgeData, {telnet::kPurgeReceive}, kBriefMs, silent)) {
-        return false;
-    }
+    const bool purged = Request(ComPort::PurgeData, {telnet::kPurgeReceive}, kBriefMs, silent);
     purging_ = false;
-    return true;
+    return purged || lostError_ != 0;
 }
 
 } // namespace remote
