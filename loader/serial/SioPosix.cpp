@@ -5,6 +5,7 @@
 #include "serial/PortAddress.h"
 #include "serial/RemotePorts.h"
 #include "serial/SioPlatform.h"
+#include "serial/SioPosixLatency.h"
 #include "serial/SioPosixLineTime.h"
 
 #include <algorithm>
@@ -118,6 +119,9 @@ PortHandle OpenDevice(const std::string& path) {
     const int saved = errno;
     ::ioctl(fd, TIOCMBIC, &lines);
     errno = saved;
+    if (!platform::IsPseudoTerminal(fd)) {
+        platform::RequestLowLatency(fd);
+    }
     return fd;
 }
 
@@ -291,6 +295,7 @@ bool Close(PortHandle port) {
     }
     ForgetLineTime();
     const int fd = Fd(port);
+    RestoreLatency(fd);
     ::ioctl(fd, TIOCNXCL);
     return ::close(fd) == 0;
 }

@@ -22,15 +22,6 @@ struct KnownLine {
 
 thread_local KnownLine known;
 
-bool IsPseudoTerminal(int fd) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
-        return false;
-    }
-    const unsigned devMajor = major(st.st_rdev);
-    return devMajor >= kPtySlaveMajorFirst && devMajor <= kPtySlaveMajorLast;
-}
-
 KnownLine Learn(int fd) {
     KnownLine line;
     line.fd = fd;
@@ -44,6 +35,15 @@ KnownLine Learn(int fd) {
 }
 
 } // namespace
+
+bool IsPseudoTerminal(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+        return false;
+    }
+    const unsigned devMajor = major(st.st_rdev);
+    return devMajor >= kPtySlaveMajorFirst && devMajor <= kPtySlaveMajorLast;
+}
 
 // A start bit, eight data bits and one or two stop bits per byte.
 std::optional<std::chrono::microseconds> PseudoLineTime(int fd, uint32_t count) {

@@ -12,6 +12,9 @@
 
 namespace platform {
 
+// Whether the descriptor is the slave of a pseudo-terminal.
+bool IsPseudoTerminal(int fd);
+
 // Line time of count bytes on a pseudo-terminal; nothing for a real port.
 std::optional<std::chrono::microseconds> PseudoLineTime(int fd, uint32_t count);
 void ForgetLineTime();
