@@ -10,6 +10,8 @@ if(NOT CMAKE_SIZEOF_VOID_P EQUAL 4)
 endif()
 
 file(READ ${CMAKE_CURRENT_SOURCE_DIR}/include/ulvex.h header)
+file(READ ${CMAKE_CURRENT_SOURCE_DIR}/include/ulvex_open_failure.h extension)
+string(APPEND header "${extension}")
 string(REGEX MATCHALL "ULVEX_CALL [A-Za-z0-9_]+\\([^)]*\\)" declarations "${header}")
 set(definitions "LIBRARY ulvex.dll\nEXPORTS\n")
 set(imports "LIBRARY ulvex.dll\nEXPORTS\n")

@@ -3,6 +3,7 @@
 #include "api/FLoader.h"
 
 #include "frame/Faults.h"
+#include "frame/OpenFailures.h"
 #include "frame/Threads.h"
 #include "frame/Trace.h"
 
@@ -103,6 +104,7 @@ ULVEX_API uint32_t ULVEX_CALL FlashLoader(uint32_t comport, uint32_t busmode, ui
     std::memset(block.filename, 0, sizeof block.filename);
     std::strcpy(block.filename, filename);
     block.sessionid = static_cast<uint16_t>(sessionid);
+    ForgetOpenFailure(block.sessionid);
 
     if (!StartWorker(&block)) {
         SessionBusy = 0;

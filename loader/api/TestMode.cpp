@@ -1,6 +1,7 @@
 // The test-mode bracket and the test-mode exports that need no target.
 #include "api/FLoader.h"
 #include "frame/Indication.h"
+#include "frame/OpenFailures.h"
 #include "frame/Trace.h"
 #include "frame/TraceLog.h"
 #include "image/HexFile.h"
@@ -13,6 +14,7 @@ ULVEX_API uint32_t ULVEX_CALL TM_InitTestMode(uint32_t sessionid) {
     ResetLinkState();
     ThreadContext& c = Ctx();
     c.sessionId = static_cast<uint16_t>(sessionid);
+    ForgetOpenFailure(c.sessionId);
     StartThreadLog("TestMode_");
     // Test mode has no target type of its own; the header names the one in
     // the thread's session block.

@@ -1,10 +1,12 @@
 // The serial port on Windows: the communications services on a COM device
 // opened exclusively, without overlapped I/O.
+#include "serial/OpenFailure.h"
 #include "serial/SioPlatform.h"
 #include "serial/SioWin32Dcb.h"
 
 #include <cstdio>
 #include <mmsystem.h>
+#include <string>
 
 namespace {
 
@@ -38,6 +40,18 @@ bool QueuedBytes(HANDLE handle, DWORD& queued) {
     return true;
 }
 
+// The system's text for an error code, on one line.
+std::string ErrorText(DWORD error) {
+    char text[256] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, text, sizeof text, nullptr);
+    std::string line(text, length);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ')) {
+        line.pop_back();
+    }
+    return line.empty() ? "error " + std::to_string(error) : line;
+}
+
 } // namespace
 
 namespace platform {
@@ -50,6 +64,9 @@ PortHandle Open(uint8_t port) {
     const HANDLE handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        NoteOpenFailure(port, name, ErrorText(error));
+        SetLastError(error);
         return kNoPort;
     }
     timeBeginPeriod(kWaitStepMs);

@@ -2,6 +2,7 @@
 /* A host written in C against the public header: registers a callback, runs
  * one session through the shared library and checks its bracket. */
 #include "ulvex.h"
+#include "ulvex_open_failure.h"
 
 #include <stdatomic.h>
 #include <stddef.h>
@@ -64,6 +65,14 @@ int main(void) {
         return Fail("session not bracketed by START and STOP with its id");
     }
     puts("c_host: session bracketed");
+
+    /* A session id that never ran has no open failure. */
+    UlvexOpenFailure failure;
+    memset(&failure, 0x55, sizeof failure);
+    if (ULVEX_GetLastOpenFailure(4242, &failure) != 0 || failure.port[0] != 0 ||
+        ULVEX_GetLastOpenFailure(42, NULL) != 0) {
+        return Fail("open failure reported for a session without one");
+    }
 
     /* A null callback is stored and reported on the debug output. */
     if (SetupCallbackFunction(NULL) != CALLBACK_NULL || ReadCallbackFunction() != NULL) {

@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
+#include <ulvex_open_failure.h>
 #include <unistd.h>
 
 using ::testing::Contains;
@@ -77,6 +78,10 @@ TEST_P(RemoteOpenFailureTest, SessionReportsTheAccessFailureWithItsReason) {
     EXPECT_LT(Clock::now() - start, kEndBound);
     EXPECT_THAT(codes, ElementsAre(START_PROGRAM_IND, COM_PORT_ACCESS_FAIL_IND, STOP_PROGRAM_IND));
     EXPECT_THAT(ErrorTraceStarting("Error: COM9 is " + url + ": "), HasSubstr(c.reason));
+    UlvexOpenFailure failure;
+    ASSERT_EQ(ULVEX_GetLastOpenFailure(3, &failure), 1u);
+    EXPECT_EQ(std::string(failure.port) + " " + failure.tried, "COM9 " + url);
+    EXPECT_THAT(failure.reason, HasSubstr(c.reason));
     EXPECT_EQ(OpenSockets(), sockets);
     if (holder >= 0) {
         ::close(holder);
