@@ -87,7 +87,7 @@ struct OpenFailure {
 
 struct SerialState {
     PortHandle port = kNoPort;
-    OpenFailure lastOpenFailure; // kept until the next failure
+    OpenFailure lastOpenFailure;   // kept until the next failure
     int32_t requestedPriority = 0; // last SetHighPriority value; 0 is normal
     ReadAhead ahead;               // emptied by every purge, close and reset
 };
