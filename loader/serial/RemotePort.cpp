@@ -77,24 +77,20 @@ void RemotePort::Take(const uint8_t* bytes, size_t count) {
 }
 
 void RemotePort::Handle(const telnet::Command& command) {
-    using Kind = telnet::Command::Kind;
-    if (command.kind == Kind::Negotiation) {
+    if (command.kind == telnet::Command::Kind::Negotiation) {
         Send(options_.Answer(command.code, command.option));
         return;
     }
-    if (command.kind != Kind::Subnegotiation || command.option != telnet::kOptionComPort ||
-        command.value.empty()) {
+    // The server's answers are counted and kept; its notifications (line
+    // and modem state) are read and left.
+    const std::optional<telnet::ComPortAnswer> answer = telnet::AnswerOf(command);
+    if (!answer) {
         return;
     }
-    // The server's answers carry the command's code plus 100; its
-    // notifications (line and modem state) are read and left.
-    const unsigned code = command.value[0] - telnet::kServerOffset;
-    if (command.value[0] < telnet::kServerOffset || code == 0 || code >= kCommands) {
-        return;
-    }
+    const auto code = static_cast<size_t>(answer->command);
     ++answers_[code];
-    answered_[code].assign(command.value.begin() + 1, command.value.end());
-    if (code == static_cast<unsigned>(telnet::ComPort::PurgeData)) {
+    answered_[code] = answer->value;
+    if (answer->command == telnet::ComPort::PurgeData) {
         purging_ = false;
     }
 }

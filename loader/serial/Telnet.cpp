@@ -33,6 +33,19 @@ Bytes SetBaudrate(uint32_t rate) {
                            static_cast<uint8_t>(rate >> 8), static_cast<uint8_t>(rate)});
 }
 
+std::optional<ComPortAnswer> AnswerOf(const Command& command) {
+    if (command.kind != Command::Kind::Subnegotiation || command.option != kOptionComPort ||
+        command.value.empty()) {
+        return std::nullopt;
+    }
+    const uint8_t code = command.value[0];
+    if (code <= kServerOffset || code > kServerOffset + static_cast<uint8_t>(ComPort::PurgeData)) {
+        return std::nullopt;
+    }
+    return ComPortAnswer{static_cast<ComPort>(code - kServerOffset),
+                         Bytes(command.value.begin() + 1, command.value.end())};
+}
+
 void Receiver::Feed(const uint8_t* bytes, size_t length, Bytes& data,
                     std::vector<Command>& commands) {
     for (size_t i = 0; i < length; ++i) {

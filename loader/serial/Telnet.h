@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace telnet {
@@ -76,6 +77,16 @@ struct Command {
 
     bool operator==(const Command&) const = default;
 };
+
+// A COM-PORT-OPTION answer of the server: the command it answers (its
+// code less kServerOffset) and the value.
+struct ComPortAnswer {
+    ComPort command = ComPort::SetBaudrate;
+    Bytes value;
+};
+// Nothing for notifications, other options, other commands and codes out of
+// range, which a client reads and leaves.
+std::optional<ComPortAnswer> AnswerOf(const Command& command);
 
 // Splits the server's byte stream into data and commands. The stream may be
 // cut anywhere between calls; the state carries over. A subnegotiation
