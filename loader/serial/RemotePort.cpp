@@ -215,7 +215,9 @@ bool RemotePort::Write(const uint8_t* bytes, uint32_t count, uint32_t& written) 
 // gone fails once what it delivered is read.
 bool RemotePort::Read(uint8_t* buffer, uint32_t capacity, uint32_t& read) {
     read = 0;
-    Pump();
+    if (data_.size() == dataBegin_) {
+        Pump();
+    }
     const size_t unread = data_.size() - dataBegin_;
     if (unread == 0) {
         data_.clear();
