@@ -3,6 +3,7 @@
 // COM-PORT-OPTION command. A server may leave a command unanswered (ser2net
 // does for DTR and RTS on a pseudo-terminal): the answer is waited for
 // briefly, a missing one traced once and not waited for again.
+#include "serial/RateTolerance.h"
 #include "serial/RemoteConnect.h"
 #include "serial/RemotePort.h"
 
@@ -26,14 +27,6 @@ constexpr uint32_t kHandshakeMs = 2000;
 constexpr uint32_t kAnswerMs = 1000;
 // How long a control line or purge waits for its answer.
 constexpr uint32_t kBriefMs = 100;
-
-// A driver may round an odd rate; a rate this close still talks to the target.
-constexpr uint32_t kRateTolerancePercent = 3;
-
-bool RateClose(uint32_t wanted, uint32_t actual) {
-    const uint64_t diff = wanted > actual ? wanted - actual : actual - wanted;
-    return diff * 100 <= uint64_t{wanted} * kRateTolerancePercent;
-}
 
 uint32_t Rate(const telnet::Bytes& value) {
     if (value.size() < 4) {

@@ -1,6 +1,7 @@
 // Line settings on Linux: the device control record mapped onto termios2,
 // which takes any baud rate (BOTHER), so boot rates such as 8600 and 11520
 // work on real UARTs.
+#include "serial/RateTolerance.h"
 #include "serial/RemotePorts.h"
 #include "serial/SioPlatform.h"
 #include "serial/SioPosixLineTime.h"
@@ -13,9 +14,6 @@
 #include <sys/ioctl.h>
 
 namespace {
-
-// A driver may round an odd rate; a rate this close still talks to the target.
-constexpr uint32_t kRateTolerancePercent = 3;
 
 int Fd(PortHandle port) {
     return static_cast<int>(port);
@@ -71,11 +69,6 @@ tcflag_t ParityFlags(uint8_t parity) {
     default:
         return 0;
     }
-}
-
-bool RateClose(uint32_t wanted, uint32_t actual) {
-    const uint64_t diff = wanted > actual ? wanted - actual : actual - wanted;
-    return diff * 100 <= uint64_t{wanted} * kRateTolerancePercent;
 }
 
 // Raw 8-bit line: no echo, no line editing, no character translation, no
