@@ -114,14 +114,15 @@ struct BenchBoard {
     std::unique_ptr<vtarget::Board> board;
 };
 
-BenchBoard StartBoard(uint32_t targetType, unsigned port) {
+BenchBoard StartBoard(const SessionSetup& setup, unsigned port) {
     char dir[] = "/tmp/ulvex-bench-XXXXXX";
     if (mkdtemp(dir) == nullptr) {
         std::perror("mkdtemp");
         std::exit(1);
     }
     vtarget::BoardOptions options;
-    options.targetType = static_cast<int>(targetType);
+    options.targetType = static_cast<int>(setup.targetType);
+    options.adapterLatencyMs = setup.adapterLatencyMs;
     options.wireTiming = true;
     options.recordSpans = true;
     options.linkPath = std::string(dir) + "/board";
@@ -178,7 +179,7 @@ std::vector<SessionFigures> RunSessions(const std::vector<SessionSetup>& setups)
     }
     std::vector<BenchBoard> boards;
     for (size_t i = 0; i < setups.size(); ++i) {
-        boards.push_back(StartBoard(setups[i].targetType, kFirstPort + static_cast<unsigned>(i)));
+        boards.push_back(StartBoard(setups[i], kFirstPort + static_cast<unsigned>(i)));
     }
     for (size_t i = 0; i < setups.size(); ++i) {
         const SessionSetup& setup = setups[i];

@@ -16,7 +16,8 @@ namespace bench {
 struct SessionSetup {
     uint32_t targetType = 1;
     uint32_t baudRate = 115200;
-    std::string image; // Intel HEX file
+    std::string image;             // Intel HEX file
+    uint32_t adapterLatencyMs = 0; // the board's USB adapter; 0: none
 };
 
 struct SessionFigures {

@@ -26,8 +26,10 @@ constexpr auto kLookAhead = std::chrono::milliseconds(1);
 
 BoardLoop::BoardLoop(int master, int wake, const BoardOptions& options, BoardShared& shared)
     : master_(master), wake_(wake), echo_(options.echo), shared_(shared), faults_(options.faults),
-      line_(master, wake, options.wireTiming, faults_, shared), phases_(options, shared, faults_),
-      phase_(phases_.Make(shared.CurrentStage(), Clock::now())) {}
+      line_(master, wake, options.wireTiming, std::chrono::milliseconds(options.adapterLatencyMs),
+            faults_, shared),
+      phases_(options, shared, faults_), phase_(phases_.Make(shared.CurrentStage(), Clock::now())) {
+}
 
 void BoardLoop::Run() {
     // The board plays the line's timing: its timed waits must end when they
@@ -56,12 +58,16 @@ bool BoardLoop::Step() {
     if (!usable && !line_.SleepUntil(Clock::now() + kFailurePause)) {
         return false;
     }
-    return Deliver(Clock::now());
+    // The adapter passes on what it holds once its latency has run out.
+    return line_.ReleaseHeld(Clock::now()) && Deliver(Clock::now());
 }
 
 std::optional<Clock::time_point> BoardLoop::NextWake() const {
     std::optional<Clock::time_point> wake = phase_->NextDeadline();
     const auto earliest = [&wake](Clock::time_point t) { wake = wake ? std::min(*wake, t) : t; };
+    if (const auto held = line_.HeldUntil()) {
+        earliest(*held);
+    }
     if (!received_.empty()) {
         // The bytes due within the look-ahead of this one go along with it.
         earliest(received_.front().due);

@@ -123,6 +123,9 @@ const std::vector<OptionRule>& Rules() {
          [](S, O& o) { return o.echo = true; }},
         {"wire-timing", nullptr, "bytes take their line time in both directions",
          [](S, O& o) { return o.wireTiming = true; }},
+        // An adapter's latency timer counts whole milliseconds in one byte.
+        {"adapter-latency", "MS", "USB adapter: sent bytes wait for 62 or for MS ms, 0..255 (0)",
+         [](S v, O& o) { return Store(ParseNumber(v, 10, 255), o.adapterLatencyMs); }},
         {"boot-prompt", "HEX", "byte the chip and ARM boot loaders prompt with (02)",
          [](S v, O& o) { return Store(ParseNumber(v, 16, 0xFF), o.bootPrompt); }},
         {"withhold-checksums", "N", "the chip boot loader keeps its first N checksums back",

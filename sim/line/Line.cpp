@@ -24,8 +24,10 @@ constexpr auto kWriteStall = std::chrono::seconds(2);
 
 } // namespace
 
-Line::Line(int master, int wake, bool wireTiming, FaultInjector& faults, BoardShared& shared)
-    : master_(master), wake_(wake), wireTiming_(wireTiming), faults_(faults), shared_(shared) {}
+Line::Line(int master, int wake, bool wireTiming, std::chrono::milliseconds adapterLatency,
+           FaultInjector& faults, BoardShared& shared)
+    : master_(master), wake_(wake), wireTiming_(wireTiming), faults_(faults), shared_(shared),
+      hold_(adapterLatency) {}
 
 bool Line::RateMatches(LineSettings& settings) const {
     if (!ReadLineSettings(master_, settings)) {
@@ -119,7 +121,18 @@ bool Line::Transmit(std::span<const uint8_t> bytes, std::optional<uint32_t> rate
         shared_.ExpectRate(*rateAfter);
     }
     shared_.counters.bytesSent += out.size();
-    return WriteAll(out);
+    return Forward(out);
+}
+
+bool Line::Forward(std::span<const uint8_t> bytes) {
+    if (!hold_.Holds()) {
+        return WriteAll(bytes);
+    }
+    return WriteAll(hold_.Take(bytes, Clock::now()));
+}
+
+bool Line::ReleaseHeld(Clock::time_point now) {
+    return WriteAll(hold_.Due(now));
 }
 
 bool Line::WriteAll(std::span<const uint8_t> bytes) {
@@ -145,10 +158,14 @@ bool Line::WriteAll(std::span<const uint8_t> bytes) {
     return true;
 }
 
-bool Line::SleepUntil(Clock::time_point deadline) const {
-    while (Clock::now() < deadline) {
+bool Line::SleepUntil(Clock::time_point deadline) {
+    for (auto now = Clock::now(); now < deadline; now = Clock::now()) {
+        if (!ReleaseHeld(now)) {
+            return false;
+        }
+        const auto held = HeldUntil();
         pollfd wake{wake_, POLLIN, 0};
-        if (PollUntil(&wake, 1, deadline) > 0) {
+        if (PollUntil(&wake, 1, held ? std::min(*held, deadline) : deadline) > 0) {
             return false;
         }
     }

@@ -1,10 +1,12 @@
 // The serial line between PC and board: echo, the baud rate check, rate
-// switching, line timing, and the PC side coming and going.
+// switching, line timing, the adapter's latency, and the PC side coming
+// and going.
 #include "BoardFixture.h"
 #include "TestFiles.h"
 
 #include <filesystem>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -119,6 +121,48 @@ TEST_F(LineTest, WireTimingAnswersOnlyOnceTheRequestHasArrived) {
     }
     EXPECT_GE(onLine, byteTime * static_cast<int64_t>(requestBytes + answerBytes - 1));
     EXPECT_LE(onLine, elapsed);
+}
+
+// Without line timing the board answers at once, so what keeps the answer
+// from the PC is the adapter: it passes on full packets of 62 bytes at once
+// and the rest once its latency has run out. The PC looks at what has come
+// by peekAt, then reads the rest. Bounds are loose above: the machine may
+// be busy, which delays the bytes but never speeds them up.
+TEST_F(LineTest, AdapterHoldsShortAnswersForItsLatency) {
+    struct Row {
+        uint32_t latencyMs;
+        uint16_t count; // bytes read back: a frame of count + 8
+        std::chrono::milliseconds peekAt;
+        size_t byPeek; // bytes the PC has by then
+        std::chrono::milliseconds completeFrom;
+    };
+    const Row rows[] = {
+        {0, 4, 300ms, 12, 0ms},        // nothing held
+        {16, 4, 0ms, 0, 14ms},         // a short answer waits out the latency
+        {250, 200, 150ms, 186, 240ms}, // three packets go at once, the tail waits
+    };
+    std::vector<uint8_t> pattern(200);
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        pattern[i] = static_cast<uint8_t>(i * 7 + 1);
+    }
+    for (const Row& row : rows) {
+        vtarget::BoardOptions options = RunningMonitor();
+        options.adapterLatencyMs = row.latencyMs;
+        StartBoard(options);
+        board_->WriteMemory(0x100, pattern);
+        std::vector<uint8_t> expected = {2};
+        expected.insert(expected.end(), pattern.begin(), pattern.begin() + row.count);
+        const auto frame = Frame(static_cast<uint8_t>(sequence_ + 1), expected);
+        const auto sent = Clock::now();
+        Send(ReadMem8(0x100, row.count));
+        auto seen = port_.Read(frame.size(), row.peekAt);
+        const size_t byPeek = seen.size();
+        const auto rest = port_.Read(frame.size() - byPeek, 2000ms);
+        const bool lateEnough = Clock::now() - sent >= row.completeFrom;
+        seen.insert(seen.end(), rest.begin(), rest.end());
+        EXPECT_EQ(std::tuple(byPeek, lateEnough, seen), std::tuple(row.byPeek, true, frame))
+            << row.latencyMs << " ms";
+    }
 }
 
 TEST_F(LineTest, PcSideClosesAndReopens) {

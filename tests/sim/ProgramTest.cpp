@@ -134,11 +134,13 @@ TEST(ProgramTest, InterruptStopsItAndRemovesTheLink) {
     EXPECT_FALSE(std::filesystem::is_symlink(link));
 }
 
-// Without --monitor-running the board waits in its boot loader.
+// Without --monitor-running the board waits in its boot loader; its prompt
+// comes through the adapter once the latency has run out.
 TEST(ProgramTest, StartsInTheBootLoaderOfItsType) {
     TempDir dir;
     const std::string link = dir.file("ttyV");
-    Program program({"--link", link, "--target", "5", "--boot-prompt", "0x3c"});
+    Program program(
+        {"--link", link, "--target", "5", "--boot-prompt", "0x3c", "--adapter-latency", "16"});
     ASSERT_EQ(program.ReadLine(5000ms), "vtarget ready on " + link + "\n");
     PcPort port;
     ASSERT_TRUE(port.Open(link, 8600));
@@ -170,6 +172,7 @@ TEST(ProgramTest, BadCommandLinesExitWithTwo) {
         {"--link /tmp/x --flash8-id 100:1", "invalid value '100:1' for --flash8-id"},
         {"--link /tmp/x --corrupt-word zz", "invalid value 'zz' for --corrupt-word"},
         {"--link /tmp/x --stuck-busy=1", "--stuck-busy takes no value"},
+        {"--link /tmp/x --adapter-latency 256", "invalid value '256' for --adapter-latency"},
     };
     for (const auto& [args, message] : cases) {
         const auto result = RunCommand(Vtarget(args));

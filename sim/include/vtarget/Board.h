@@ -58,6 +58,11 @@ struct BoardOptions {
     bool refuseArmHeader = false; // the ARM boot loader answers the header with 0x15
     bool echo = false;            // single-wire bus: every received byte goes back at once
     bool wireTiming = false;      // bytes take their line time in both directions
+    // A USB serial adapter's latency timer on what the board sends: bytes
+    // reach the PC in full packets of 62 at once, the rest once this many
+    // milliseconds have passed since the first of them reached the
+    // adapter (after its line time). 0: no adapter, nothing held.
+    uint32_t adapterLatencyMs = 0;
     // With wire timing: keep LineSpans() and OwnTimeSpans() for benchmarks.
     bool recordSpans = false;
     // External flash identity. KOLT boards (see below) left at this default
