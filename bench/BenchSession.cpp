@@ -1,6 +1,7 @@
 #include "BenchSession.h"
 
 #include "BenchClock.h"
+#include "Ser2netServer.h"
 #include "serial/Sio.h"
 #include "ulvex.h"
 
@@ -112,6 +113,7 @@ double UnionMs(std::vector<Span> spans, double from, double to) {
 struct BenchBoard {
     std::string dir;
     std::unique_ptr<vtarget::Board> board;
+    std::unique_ptr<Ser2netServer> server;
 };
 
 BenchBoard StartBoard(const SessionSetup& setup, unsigned port) {
@@ -126,13 +128,18 @@ BenchBoard StartBoard(const SessionSetup& setup, unsigned port) {
     options.wireTiming = true;
     options.recordSpans = true;
     options.linkPath = std::string(dir) + "/board";
-    BenchBoard bench{dir, std::make_unique<vtarget::Board>(options)};
+    BenchBoard bench{dir, std::make_unique<vtarget::Board>(options), nullptr};
     std::string error;
     if (!bench.board->Start(error)) {
         std::fprintf(stderr, "board: %s\n", error.c_str());
         std::exit(1);
     }
-    setenv(("ULVEX_COM" + std::to_string(port)).c_str(), options.linkPath.c_str(), 1);
+    std::string device = options.linkPath;
+    if (setup.throughSer2net) {
+        bench.server = std::make_unique<Ser2netServer>(dir, bench.board->SlavePath());
+        device = bench.server->Url();
+    }
+    setenv(("ULVEX_COM" + std::to_string(port)).c_str(), device.c_str(), 1);
     return bench;
 }
 
@@ -200,7 +207,12 @@ std::vector<SessionFigures> RunSessions(const std::vector<SessionSetup>& setups)
         results.push_back(figures);
     }
     lock.unlock();
-    for (BenchBoard& bench : boards) {
+    for (size_t i = 0; i < boards.size(); ++i) {
+        BenchBoard& bench = boards[i];
+        if (bench.server != nullptr) {
+            results[i].serverCpuMs = bench.server->Stop();
+            bench.server.reset();
+        }
         bench.board->Stop();
         rmdir(bench.dir.c_str());
     }

@@ -18,6 +18,9 @@ struct SessionSetup {
     uint32_t baudRate = 115200;
     std::string image;             // Intel HEX file
     uint32_t adapterLatencyMs = 0; // the board's USB adapter; 0: none
+    // The COM port is the board's line served by ser2net on 127.0.0.1, an
+    // rfc2217:// URL, instead of the board's pseudo-terminal.
+    bool throughSer2net = false;
 };
 
 struct SessionFigures {
@@ -27,6 +30,7 @@ struct SessionFigures {
     // programming done and the stop indication.
     double startMs = 0, monitorUpMs = 0, erasedMs = 0, programmedMs = 0, stopMs = 0;
     double workerCpuMs = 0; // user+sys of the session's worker thread
+    double serverCpuMs = 0; // user+sys of ser2net, started just before the session
     double lineMs = 0, boardMs = 0, waitMs = 0, coveredMs = 0;
     uint64_t bytesOnLine = 0;
     // Stretches of line activity in the session: about one per request and
@@ -38,6 +42,7 @@ struct SessionFigures {
     double ProgrammingMs() const { return programmedMs - std::max(monitorUpMs, erasedMs); }
     double Efficiency() const { return coveredMs / SessionMs(); }
     double CpuShare() const { return workerCpuMs / SessionMs(); }
+    double ServerCpuShare() const { return serverCpuMs / SessionMs(); }
     // The time nothing accounts for, per exchange: the host's turnaround.
     double HostUsPerExchange() const {
         return exchanges == 0 ? 0 : 1e3 * (SessionMs() - coveredMs) / exchanges;
