@@ -1,7 +1,6 @@
 #include "BenchSession.h"
 
 #include "BenchClock.h"
-#include "Ser2netServer.h"
 #include "serial/Sio.h"
 #include "ulvex.h"
 
@@ -13,7 +12,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <unistd.h>
 #include <utility>
 #include <vtarget/Board.h>
 
@@ -110,39 +108,6 @@ double UnionMs(std::vector<Span> spans, double from, double to) {
     return total;
 }
 
-struct BenchBoard {
-    std::string dir;
-    std::unique_ptr<vtarget::Board> board;
-    std::unique_ptr<Ser2netServer> server;
-};
-
-BenchBoard StartBoard(const SessionSetup& setup, unsigned port) {
-    char dir[] = "/tmp/ulvex-bench-XXXXXX";
-    if (mkdtemp(dir) == nullptr) {
-        std::perror("mkdtemp");
-        std::exit(1);
-    }
-    vtarget::BoardOptions options;
-    options.targetType = static_cast<int>(setup.targetType);
-    options.adapterLatencyMs = setup.adapterLatencyMs;
-    options.wireTiming = true;
-    options.recordSpans = true;
-    options.linkPath = std::string(dir) + "/board";
-    BenchBoard bench{dir, std::make_unique<vtarget::Board>(options), nullptr};
-    std::string error;
-    if (!bench.board->Start(error)) {
-        std::fprintf(stderr, "board: %s\n", error.c_str());
-        std::exit(1);
-    }
-    std::string device = options.linkPath;
-    if (setup.throughSer2net) {
-        bench.server = std::make_unique<Ser2netServer>(dir, bench.board->SlavePath());
-        device = bench.server->Url();
-    }
-    setenv(("ULVEX_COM" + std::to_string(port)).c_str(), device.c_str(), 1);
-    return bench;
-}
-
 void Conclude(SessionFigures& figures, const vtarget::Board& board, std::vector<Span> waits) {
     const auto line = SpansOf(board.LineSpans());
     const auto own = SpansOf(board.OwnTimeSpans());
@@ -184,9 +149,15 @@ std::vector<SessionFigures> RunSessions(const std::vector<SessionSetup>& setups)
         recorder.waits.clear();
         recorder.stops = 0;
     }
-    std::vector<BenchBoard> boards;
+    std::vector<std::unique_ptr<BenchBoard>> boards;
     for (size_t i = 0; i < setups.size(); ++i) {
-        boards.push_back(StartBoard(setups[i], kFirstPort + static_cast<unsigned>(i)));
+        vtarget::BoardOptions options;
+        options.targetType = static_cast<int>(setups[i].targetType);
+        options.adapterLatencyMs = setups[i].adapterLatencyMs;
+        options.wireTiming = true;
+        options.recordSpans = true;
+        boards.push_back(std::make_unique<BenchBoard>(
+            options, kFirstPort + static_cast<unsigned>(i), setups[i].port));
     }
     for (size_t i = 0; i < setups.size(); ++i) {
         const SessionSetup& setup = setups[i];
@@ -203,18 +174,12 @@ std::vector<SessionFigures> RunSessions(const std::vector<SessionSetup>& setups)
     for (size_t i = 0; i < setups.size(); ++i) {
         const auto id = static_cast<uint16_t>(i + 1);
         SessionFigures figures = recorder.figures[id];
-        Conclude(figures, *boards[i].board, recorder.waits[id]);
+        Conclude(figures, boards[i]->Board(), recorder.waits[id]);
         results.push_back(figures);
     }
     lock.unlock();
     for (size_t i = 0; i < boards.size(); ++i) {
-        BenchBoard& bench = boards[i];
-        if (bench.server != nullptr) {
-            results[i].serverCpuMs = bench.server->Stop();
-            bench.server.reset();
-        }
-        bench.board->Stop();
-        rmdir(bench.dir.c_str());
+        results[i].serverCpuMs = boards[i]->StopServer();
     }
     return results;
 }

@@ -6,6 +6,8 @@
 // protocol account for. The rest is what the host adds.
 #pragma once
 
+#include "BenchBoard.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -18,9 +20,7 @@ struct SessionSetup {
     uint32_t baudRate = 115200;
     std::string image;             // Intel HEX file
     uint32_t adapterLatencyMs = 0; // the board's USB adapter; 0: none
-    // The COM port is the board's line served by ser2net on 127.0.0.1, an
-    // rfc2217:// URL, instead of the board's pseudo-terminal.
-    bool throughSer2net = false;
+    PortKind port = PortKind::Direct;
 };
 
 struct SessionFigures {

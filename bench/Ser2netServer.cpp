@@ -57,10 +57,11 @@ bool ListensOn(uint16_t port) {
 
 // Without chardelay: false the server holds every byte from the device for
 // a few character times before it passes it on.
-std::string Configuration(uint16_t port, const std::string& device) {
+std::string Configuration(uint16_t port, const std::string& device, bool noDelay) {
     return "connection: &board\n"
-           "  accepter: telnet(rfc2217),tcp,127.0.0.1," +
-           std::to_string(port) + "\n  connector: serialdev," + device +
+           "  accepter: telnet(rfc2217),tcp" +
+           std::string(noDelay ? "(nodelay)" : "") + ",127.0.0.1," + std::to_string(port) +
+           "\n  connector: serialdev," + device +
            ",115200n81,local\n"
            "  options:\n"
            "    chardelay: false\n";
@@ -68,9 +69,9 @@ std::string Configuration(uint16_t port, const std::string& device) {
 
 } // namespace
 
-Ser2netServer::Ser2netServer(const std::string& dir, const std::string& device)
+Ser2netServer::Ser2netServer(const std::string& dir, const std::string& device, bool noDelay)
     : config_(dir + "/ser2net.yaml"), port_(FreeTcpPort()) {
-    std::ofstream(config_) << Configuration(port_, device);
+    std::ofstream(config_) << Configuration(port_, device, noDelay);
     const std::string pidFile = config_ + ".pid";
     const std::string output = config_ + ".out";
     std::vector<char*> argv;

@@ -13,8 +13,9 @@ namespace bench {
 class Ser2netServer {
   public:
     // Returns once it listens; ends the benchmark with its output if it
-    // does not within a few seconds.
-    Ser2netServer(const std::string& dir, const std::string& device);
+    // does not within a few seconds. With noDelay its accepted connections
+    // send without Nagle's delay (tcp(nodelay)).
+    Ser2netServer(const std::string& dir, const std::string& device, bool noDelay);
     ~Ser2netServer();
     Ser2netServer(const Ser2netServer&) = delete;
     Ser2netServer& operator=(const Ser2netServer&) = delete;
