@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
@@ -95,6 +97,17 @@ void RemotePort::Handle(const telnet::Command& command) {
     }
 }
 
+// A server that sends with Nagle's algorithm (ser2net does unless told
+// tcp(nodelay)) holds the rest of an answer until its first piece is
+// acknowledged, and while the library waits for that rest it sends nothing
+// the acknowledgement could ride on: the kernel delays it up to 40 ms.
+// Linux clears quick acknowledgement after a while, so it is asked for
+// again after every receive.
+void RemotePort::AcknowledgeAtOnce() {
+    const int on = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+}
+
 bool RemotePort::Pump() {
     if (lostError_ != 0) {
         return false;
@@ -103,6 +116,7 @@ bool RemotePort::Pump() {
     for (;;) {
         const ssize_t n = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
         if (n > 0) {
+            AcknowledgeAtOnce();
             Take(chunk, static_cast<size_t>(n));
             continue;
         }

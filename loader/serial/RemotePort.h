@@ -60,6 +60,7 @@ class RemotePort {
     bool Handshake(std::string& reason);
     // Reads what has arrived without waiting; false once the connection is gone.
     bool Pump();
+    void AcknowledgeAtOnce();
     bool PumpUntil(Clock::time_point deadline, bool (RemotePort::*done)() const);
     void Take(const uint8_t* bytes, size_t count);
     void Handle(const telnet::Command& command);
