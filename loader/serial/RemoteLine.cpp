@@ -224,20 +224,31 @@ bool RemotePort::Escape(uint32_t code) {
 }
 
 // Drops the unread data; over telnet the server drops what it holds too,
-// and what arrives before its answer was sent before the purge. A
-// connection that has gone has nothing left to discard: refusing would
-// keep it open for good, since closing the port purges first.
+// and what arrives before its answer was sent before the purge. The first
+// purge waits for that answer, which shows whether the server gives one;
+// later ones do not wait: the request that follows goes out at once, and
+// the data ahead of the answer is dropped as it comes, so that a purge
+// costs no round trip. A connection that has gone has nothing left to
+// discard: refusing would keep it open for good, since closing the port
+// purges first.
 bool RemotePort::PurgeReceive() {
     Pump();
     data_.clear();
     dataBegin_ = 0;
     auto& silent = silent_[static_cast<size_t>(ComPort::PurgeData)];
-    if (!telnet_ || lostError_ != 0) {
+    if (!telnet_ || lostError_ != 0 || silent) {
         return true;
     }
-    purging_ = !silent;
+    ++purgesPending_;
+    purgeDeadline_ = Clock::now() + std::chrono::milliseconds(kAnswerMs);
+    if (purgeAnswered_) {
+        return Send(telnet::ComPortCommand(ComPort::PurgeData, {telnet::kPurgeReceive})) ||
+               lostError_ != 0;
+    }
     const bool purged = Request(ComPort::PurgeData, {telnet::kPurgeReceive}, kBriefMs, silent);
-    purging_ = false;
+    if (silent) {
+        purgesPending_ = 0;
+    }
     return purged || lostError_ != 0;
 }
 

@@ -55,6 +55,15 @@ void RemotePort::Lost(int error) {
     }
 }
 
+// Whether data is stale: a purge sent before it is still unanswered.
+bool RemotePort::Purging() {
+    if (purgesPending_ != 0 && Clock::now() > purgeDeadline_) {
+        purgesPending_ = 0;
+        TraceOnce(tracedPurgeLost_, "no answer to a purge in time; data kept from now on");
+    }
+    return purgesPending_ != 0;
+}
+
 void RemotePort::Take(const uint8_t* bytes, size_t count) {
     if (!telnet_) {
         data_.insert(data_.end(), bytes, bytes + count);
@@ -64,17 +73,18 @@ void RemotePort::Take(const uint8_t* bytes, size_t count) {
     // While a purge waits for its answer, the data before the answer is
     // stale and the data after it new: the stream is taken a byte at a time
     // so that the two are told apart.
-    for (size_t i = 0; i < count; ++i) {
-        const size_t step = purging_ ? 1 : count - i;
+    for (size_t i = 0; i < count;) {
+        const bool purging = Purging();
+        const size_t step = purging ? 1 : count - i;
         receiver_.Feed(bytes + i, step, data_, commands);
-        i += step - 1;
+        i += step;
+        if (purging) {
+            data_.resize(dataBegin_);
+        }
         for (const telnet::Command& c : commands) {
             Handle(c);
         }
         commands.clear();
-        if (purging_) {
-            data_.resize(dataBegin_);
-        }
     }
 }
 
@@ -92,8 +102,9 @@ void RemotePort::Handle(const telnet::Command& command) {
     const auto code = static_cast<size_t>(answer->command);
     ++answers_[code];
     answered_[code] = answer->value;
-    if (answer->command == telnet::ComPort::PurgeData) {
-        purging_ = false;
+    if (answer->command == telnet::ComPort::PurgeData && purgesPending_ != 0) {
+        --purgesPending_;
+        purgeAnswered_ = true;
     }
 }
 

@@ -63,6 +63,7 @@ class RemotePort {
     void AcknowledgeAtOnce();
     bool PumpUntil(Clock::time_point deadline, bool (RemotePort::*done)() const);
     void Take(const uint8_t* bytes, size_t count);
+    bool Purging();
     void Handle(const telnet::Command& command);
     bool Send(const telnet::Bytes& bytes);
     bool SendAll(const uint8_t* bytes, size_t count);
@@ -86,8 +87,13 @@ class RemotePort {
     telnet::Options options_;
     telnet::Bytes data_; // line data not read yet, from dataBegin_
     size_t dataBegin_ = 0;
-    bool purging_ = false; // data is dropped until the server's purge answer
-    int lostError_ = 0;    // non-zero once the connection is gone
+    // Purges sent and not answered yet: data is dropped until their answers
+    // came, or the deadline passed for a server that stopped answering.
+    uint32_t purgesPending_ = 0;
+    Clock::time_point purgeDeadline_{};
+    bool purgeAnswered_ = false; // the server has answered a purge before
+    bool tracedPurgeLost_ = false;
+    int lostError_ = 0; // non-zero once the connection is gone
     DeviceControl line_;
     bool lineSet_ = false;
 
