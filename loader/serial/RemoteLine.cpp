@@ -25,8 +25,13 @@ using telnet::ComPort;
 constexpr uint32_t kHandshakeMs = 2000;
 // How long a line change waits for its answer.
 constexpr uint32_t kAnswerMs = 1000;
-// How long a control line or purge waits for its answer.
+// How long a control line or the first purge waits for its answer.
 constexpr uint32_t kBriefMs = 100;
+// How long what arrives after a later purge is held for the purge's answer
+// at most: well below the time a monitor has to answer a request, so that
+// a server that leaves an answer out delays the answer behind it without
+// making the request time out.
+constexpr uint32_t kPurgeHoldMs = 200;
 
 uint32_t Rate(const telnet::Bytes& value) {
     if (value.size() < 4) {
@@ -225,29 +230,31 @@ bool RemotePort::Escape(uint32_t code) {
 
 // Drops the unread data; over telnet the server drops what it holds too,
 // and what arrives before its answer was sent before the purge. The first
-// purge waits for that answer, which shows whether the server gives one;
-// later ones do not wait: the request that follows goes out at once, and
-// the data ahead of the answer is dropped as it comes, so that a purge
-// costs no round trip. A connection that has gone has nothing left to
-// discard: refusing would keep it open for good, since closing the port
-// purges first.
+// purge waits for that answer, which shows whether the server gives one.
+// Later ones do not wait: the request that follows goes out at once, and
+// what arrives is held until the answer, so that a purge costs no round
+// trip. A connection that has gone has nothing left to discard: refusing
+// would keep it open for good, since closing the port purges first.
 bool RemotePort::PurgeReceive() {
     Pump();
     data_.clear();
     dataBegin_ = 0;
+    held_.clear();
     auto& silent = silent_[static_cast<size_t>(ComPort::PurgeData)];
     if (!telnet_ || lostError_ != 0 || silent) {
         return true;
     }
-    ++purgesPending_;
-    purgeDeadline_ = Clock::now() + std::chrono::milliseconds(kAnswerMs);
+    purgePending_ = true;
+    purgeDeadline_ = Clock::now() + std::chrono::milliseconds(kPurgeHoldMs);
     if (purgeAnswered_) {
         return Send(telnet::ComPortCommand(ComPort::PurgeData, {telnet::kPurgeReceive})) ||
                lostError_ != 0;
     }
     const bool purged = Request(ComPort::PurgeData, {telnet::kPurgeReceive}, kBriefMs, silent);
-    if (silent) {
-        purgesPending_ = 0;
+    if (purgePending_) { // unanswered: what came meanwhile is data
+        purgePending_ = false;
+        data_.insert(data_.end(), held_.begin(), held_.end());
+        held_.clear();
     }
     return purged || lostError_ != 0;
 }

@@ -55,13 +55,19 @@ void RemotePort::Lost(int error) {
     }
 }
 
-// Whether data is stale: a purge sent before it is still unanswered.
-bool RemotePort::Purging() {
-    if (purgesPending_ != 0 && Clock::now() > purgeDeadline_) {
-        purgesPending_ = 0;
-        TraceOnce(tracedPurgeLost_, "no answer to a purge in time; data kept from now on");
+void RemotePort::ReleaseIfOverdue() {
+    if (!purgePending_ || Clock::now() < purgeDeadline_) {
+        return;
     }
-    return purgesPending_ != 0;
+    purgePending_ = false;
+    data_.insert(data_.end(), held_.begin(), held_.end());
+    held_.clear();
+    TraceOnce(tracedPurgeLost_, "a purge went unanswered; what came after it counts as data");
+}
+
+// A wait ends at its deadline, or earlier when held data falls due.
+int RemotePort::PollTimeout(Clock::time_point deadline) const {
+    return MillisecondsLeft(purgePending_ ? std::min(deadline, purgeDeadline_) : deadline);
 }
 
 void RemotePort::Take(const uint8_t* bytes, size_t count) {
@@ -70,17 +76,14 @@ void RemotePort::Take(const uint8_t* bytes, size_t count) {
         return;
     }
     std::vector<telnet::Command> commands;
-    // While a purge waits for its answer, the data before the answer is
-    // stale and the data after it new: the stream is taken a byte at a time
-    // so that the two are told apart.
+    // While a purge waits for its answer, the stream is taken a byte at a
+    // time, so that what comes after the answer is told from what came
+    // before it.
     for (size_t i = 0; i < count;) {
-        const bool purging = Purging();
-        const size_t step = purging ? 1 : count - i;
-        receiver_.Feed(bytes + i, step, data_, commands);
+        const bool held = purgePending_;
+        const size_t step = held ? 1 : count - i;
+        receiver_.Feed(bytes + i, step, held ? held_ : data_, commands);
         i += step;
-        if (purging) {
-            data_.resize(dataBegin_);
-        }
         for (const telnet::Command& c : commands) {
             Handle(c);
         }
@@ -102,9 +105,10 @@ void RemotePort::Handle(const telnet::Command& command) {
     const auto code = static_cast<size_t>(answer->command);
     ++answers_[code];
     answered_[code] = answer->value;
-    if (answer->command == telnet::ComPort::PurgeData && purgesPending_ != 0) {
-        --purgesPending_;
+    if (answer->command == telnet::ComPort::PurgeData && purgePending_) {
+        purgePending_ = false;
         purgeAnswered_ = true;
+        held_.clear();
     }
 }
 
@@ -144,6 +148,10 @@ bool RemotePort::Pump() {
         Lost(errno);
         return false;
     }
+    if (held_.size() > kMaxUnread) {
+        held_.resize(kMaxUnread);
+    }
+    ReleaseIfOverdue();
     if (data_.size() - dataBegin_ > kMaxUnread) {
         TraceOnce(tracedOverflow_, "more unread data than the receive queue holds; dropped");
         data_.resize(dataBegin_ + kMaxUnread);
@@ -155,8 +163,8 @@ bool RemotePort::Pump() {
 bool RemotePort::PumpUntil(Clock::time_point deadline, bool (RemotePort::*done)() const) {
     pollfd p{fd_, POLLIN, 0};
     while (Pump() && !(this->*done)()) {
-        const int ready = ::poll(&p, 1, MillisecondsLeft(deadline));
-        if (ready == 0) {
+        const int ready = ::poll(&p, 1, PollTimeout(deadline));
+        if (ready == 0 && Clock::now() >= deadline) {
             return false;
         }
         if (ready < 0 && errno != EINTR) {
@@ -269,8 +277,8 @@ WaitResult RemotePort::WaitReadable(uint32_t timeoutMs) {
         if (data_.size() > dataBegin_ || lostError_ != 0) {
             return WaitResult::Readable;
         }
-        const int ready = ::poll(&p, 1, MillisecondsLeft(deadline));
-        if (ready == 0) {
+        const int ready = ::poll(&p, 1, PollTimeout(deadline));
+        if (ready == 0 && Clock::now() >= deadline) {
             return WaitResult::TimedOut;
         }
         if (ready < 0 && errno != EINTR) {

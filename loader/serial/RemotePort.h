@@ -63,7 +63,8 @@ class RemotePort {
     void AcknowledgeAtOnce();
     bool PumpUntil(Clock::time_point deadline, bool (RemotePort::*done)() const);
     void Take(const uint8_t* bytes, size_t count);
-    bool Purging();
+    void ReleaseIfOverdue();
+    int PollTimeout(Clock::time_point deadline) const;
     void Handle(const telnet::Command& command);
     bool Send(const telnet::Bytes& bytes);
     bool SendAll(const uint8_t* bytes, size_t count);
@@ -87,9 +88,13 @@ class RemotePort {
     telnet::Options options_;
     telnet::Bytes data_; // line data not read yet, from dataBegin_
     size_t dataBegin_ = 0;
-    // Purges sent and not answered yet: data is dropped until their answers
-    // came, or the deadline passed for a server that stopped answering.
-    uint32_t purgesPending_ = 0;
+    // While a purge waits for the server's answer, what arrives is held in
+    // held_: the part ahead of the answer was sent before the purge and is
+    // dropped with the answer. A server may leave an answer out (ser2net
+    // answers some of a burst of purges only): at the deadline what is held
+    // counts as data, as late bytes on a local line would.
+    bool purgePending_ = false;
+    telnet::Bytes held_;
     Clock::time_point purgeDeadline_{};
     bool purgeAnswered_ = false; // the server has answered a purge before
     bool tracedPurgeLost_ = false;

@@ -5,6 +5,7 @@
 #include "RemoteFixture.h"
 #include "SessionImages.h"
 #include "frame/ThreadContext.h"
+#include "serial/Sio.h"
 
 #include <algorithm>
 #include <gmock/gmock.h>
@@ -83,6 +84,11 @@ TEST_F(RemoteBoardTest, TestModeReadsWhatItWroteThroughAnRfc2217Port) {
     auto bytes = testfiles::RandomBytes(3000, 11);
     std::fill_n(bytes.begin(), 64, 0xFF);
     std::vector<uint8_t> back(bytes.size());
+    // ser2net answers only some of a burst of purges; the read after the
+    // burst must not wait for the answers left out.
+    for (int i = 0; i < 300; ++i) {
+        ReInitBuffer();
+    }
     EXPECT_EQ(TM_WriteMemory8(0x10000, static_cast<uint32_t>(bytes.size()), bytes.data()),
               MAIL_NO_ERROR);
     EXPECT_EQ(TM_ReadMemory8(0x10000, static_cast<uint32_t>(back.size()), back.data()),
