@@ -71,10 +71,13 @@ TEST_F(SioTest, PortNumbersInRangeAreTriedAndAboveTheRangeWrap) {
     EXPECT_THAT(
         TraceText(),
         HasSubstr("\n### OpenSerialPort Error: INVALID HANDLER LastError=(0x00000002) ###\n"));
-    EXPECT_EQ(ErrorTraces().size(), 3u);
+    EXPECT_EQ(ErrorTraces().size(), 6u) << "each open: the error code, then the device and why";
     EXPECT_THAT(
         TraceOf("Error: Serial port handler INVALID_HANDLE_VALUE LastError=2", "OpenSerialPort"),
         HasSubstr("in Sio; DBG_LEVEL_WARNING"));
+    EXPECT_THAT(TraceOf("Error: COM254 is /nonexistent/com254: No such file or directory",
+                        "OpenSerialPort"),
+                HasSubstr("in Sio; DBG_LEVEL_WARNING"));
 
     ComPortMapping pty(1, peer_->SlavePath());
     EXPECT_TRUE(OpenSerialPort(257, 9600, 0));
