@@ -6,21 +6,31 @@
 namespace {
 
 // At most one entry per session id (65536), and only for sessions whose
-// port failed.
-std::mutex mutex;
-std::map<uint16_t, OpenFailure> failures;
+// port failed. Never destroyed: a session worker may still note a failure
+// while the process exits.
+struct Store {
+    std::mutex mutex;
+    std::map<uint16_t, OpenFailure> failures;
+};
+
+Store& Failures() {
+    static auto* store = new Store;
+    return *store;
+}
 
 } // namespace
 
 void PublishOpenFailure(uint16_t sessionId, const OpenFailure& failure) {
-    const std::lock_guard lock(mutex);
-    failures[sessionId] = failure;
+    Store& s = Failures();
+    const std::lock_guard lock(s.mutex);
+    s.failures[sessionId] = failure;
 }
 
 bool FindOpenFailure(uint16_t sessionId, OpenFailure& failure) {
-    const std::lock_guard lock(mutex);
-    const auto found = failures.find(sessionId);
-    if (found == failures.end()) {
+    Store& s = Failures();
+    const std::lock_guard lock(s.mutex);
+    const auto found = s.failures.find(sessionId);
+    if (found == s.failures.end()) {
         return false;
     }
     failure = found->second;
@@ -28,6 +38,7 @@ bool FindOpenFailure(uint16_t sessionId, OpenFailure& failure) {
 }
 
 void ForgetOpenFailure(uint16_t sessionId) {
-    const std::lock_guard lock(mutex);
-    failures.erase(sessionId);
+    Store& s = Failures();
+    const std::lock_guard lock(s.mutex);
+    s.failures.erase(sessionId);
 }

@@ -8,8 +8,18 @@ namespace remote {
 
 namespace {
 
-std::mutex mutex;
-std::map<PortHandle, std::unique_ptr<RemotePort>> ports;
+// Never destroyed: a session worker may still close its port while the
+// process exits.
+struct Registry {
+    std::mutex mutex;
+    std::map<PortHandle, std::unique_ptr<RemotePort>> ports;
+};
+
+Registry& Ports() {
+    static auto* registry = new Registry;
+    return *registry;
+}
+
 // Lets the lookup of a local device skip the lock while no remote port is open.
 std::atomic<size_t> openCount{0};
 
@@ -21,9 +31,10 @@ PortHandle OpenPort(const PortAddress& address, const std::string& url, std::str
         return kNoPort;
     }
     const PortHandle handle = port->Fd();
-    const std::lock_guard lock(mutex);
-    ports[handle] = std::move(port);
-    openCount = ports.size();
+    Registry& r = Ports();
+    const std::lock_guard lock(r.mutex);
+    r.ports[handle] = std::move(port);
+    openCount = r.ports.size();
     return handle;
 }
 
@@ -31,19 +42,21 @@ RemotePort* FindPort(PortHandle handle) {
     if (openCount == 0) {
         return nullptr;
     }
-    const std::lock_guard lock(mutex);
-    const auto found = ports.find(handle);
-    return found == ports.end() ? nullptr : found->second.get();
+    Registry& r = Ports();
+    const std::lock_guard lock(r.mutex);
+    const auto found = r.ports.find(handle);
+    return found == r.ports.end() ? nullptr : found->second.get();
 }
 
 void ClosePort(PortHandle handle) {
     std::unique_ptr<RemotePort> closing;
-    const std::lock_guard lock(mutex);
-    if (const auto found = ports.find(handle); found != ports.end()) {
+    Registry& r = Ports();
+    const std::lock_guard lock(r.mutex);
+    if (const auto found = r.ports.find(handle); found != r.ports.end()) {
         closing = std::move(found->second);
-        ports.erase(found);
+        r.ports.erase(found);
     }
-    openCount = ports.size();
+    openCount = r.ports.size();
 }
 
 } // namespace remote

@@ -14,10 +14,20 @@ namespace platform {
 
 namespace {
 
-std::mutex mutex;
-SerialInfoDriver standIn = nullptr;
-std::vector<SerialInfoCall> calls;
-std::map<int, int> restoreFlags; // by descriptor: the flags before the request
+// The state lives for the whole process and is never destroyed: a session
+// worker may still close its port while the process exits.
+struct LatencyState {
+    std::mutex mutex;
+    SerialInfoDriver standIn = nullptr;
+    std::vector<SerialInfoCall> calls; // the latest kMaxCalls
+    std::map<int, int> restoreFlags;   // by descriptor: the flags before the request
+};
+constexpr size_t kMaxCalls = 256;
+
+LatencyState& State() {
+    static auto* state = new LatencyState;
+    return *state;
+}
 
 bool RealDriver(int fd, bool set, int& flags) {
     serial_struct info{};
@@ -33,15 +43,19 @@ bool RealDriver(int fd, bool set, int& flags) {
 }
 
 bool Call(int fd, bool set, int& flags) {
+    LatencyState& state = State();
     SerialInfoDriver driver = nullptr;
     {
-        const std::lock_guard lock(mutex);
-        driver = standIn != nullptr ? standIn : RealDriver;
+        const std::lock_guard lock(state.mutex);
+        driver = state.standIn != nullptr ? state.standIn : RealDriver;
     }
     const bool done = driver(fd, set, flags);
     const int error = errno;
-    const std::lock_guard lock(mutex);
-    calls.push_back({set, flags, !done});
+    const std::lock_guard lock(state.mutex);
+    if (state.calls.size() == kMaxCalls) {
+        state.calls.erase(state.calls.begin());
+    }
+    state.calls.push_back({set, flags, !done});
     errno = error;
     return done;
 }
@@ -49,13 +63,13 @@ bool Call(int fd, bool set, int& flags) {
 } // namespace
 
 void SetSerialInfoDriver(SerialInfoDriver driver) {
-    const std::lock_guard lock(mutex);
-    standIn = driver;
+    const std::lock_guard lock(State().mutex);
+    State().standIn = driver;
 }
 
 std::vector<SerialInfoCall> TakeSerialInfoCalls() {
-    const std::lock_guard lock(mutex);
-    return std::exchange(calls, {});
+    const std::lock_guard lock(State().mutex);
+    return std::exchange(State().calls, {});
 }
 
 void RequestLowLatency(int fd) {
@@ -77,21 +91,22 @@ void RequestLowLatency(int fd) {
         errno = saved;
         return;
     }
-    const std::lock_guard lock(mutex);
-    restoreFlags[fd] = flags;
+    const std::lock_guard lock(State().mutex);
+    State().restoreFlags[fd] = flags;
     errno = saved;
 }
 
 void RestoreLatency(int fd) {
     int flags = 0;
     {
-        const std::lock_guard lock(mutex);
-        const auto found = restoreFlags.find(fd);
-        if (found == restoreFlags.end()) {
+        LatencyState& state = State();
+        const std::lock_guard lock(state.mutex);
+        const auto found = state.restoreFlags.find(fd);
+        if (found == state.restoreFlags.end()) {
             return;
         }
         flags = found->second;
-        restoreFlags.erase(found);
+        state.restoreFlags.erase(found);
     }
     const int saved = errno;
     Call(fd, true, flags);
