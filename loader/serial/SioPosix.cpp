@@ -1,6 +1,7 @@
 // The serial port on Linux: device open and close, raw reads and writes,
 // purges, the modem and break lines, and waiting for input. The line
 // settings (termios2) are in SioPosixLine.cpp.
+#include "frame/PortPaths.h"
 #include "serial/OpenFailure.h"
 #include "serial/PortAddress.h"
 #include "serial/RemotePorts.h"
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <string>
 #include <sys/file.h>
@@ -25,8 +27,12 @@
 
 namespace {
 
-// COM n is the path in ULVEX_COM<n> if set, else the n-th standard UART.
+// COM n is the path the host mapped to it, else the one in ULVEX_COM<n>,
+// else the n-th standard UART.
 std::string DevicePath(uint8_t port) {
+    if (std::optional<std::string> mapped = MappedPortPath(port)) {
+        return *mapped;
+    }
     const std::string variable = "ULVEX_COM" + std::to_string(port);
     if (const char* path = std::getenv(variable.c_str()); path != nullptr && *path != '\0') {
         return path;

@@ -1,11 +1,13 @@
 // The serial port on Windows: the communications services on a COM device
 // opened exclusively, without overlapped I/O.
+#include "frame/PortPaths.h"
 #include "serial/OpenFailure.h"
 #include "serial/SioPlatform.h"
 #include "serial/SioWin32Dcb.h"
 
 #include <cstdio>
 #include <mmsystem.h>
+#include <optional>
 #include <string>
 
 namespace {
@@ -59,10 +61,13 @@ namespace platform {
 // The time-critical waits sleep in 1 ms steps; the system timer runs at
 // that resolution while a port is open, and at its own again once closed.
 PortHandle Open(uint8_t port) {
-    char name[16];
-    std::snprintf(name, sizeof name, "\\\\.\\COM%u", static_cast<unsigned>(port));
-    const HANDLE handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    // A device the host mapped to the number comes first.
+    std::string name = "\\\\.\\COM" + std::to_string(port);
+    if (std::optional<std::string> mapped = MappedPortPath(port)) {
+        name = *mapped;
+    }
+    const HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         NoteOpenFailure(port, name, ErrorText(error));

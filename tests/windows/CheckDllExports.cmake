@@ -18,7 +18,7 @@ set(expected
   TM_ExtFlashChipErase 0  TM_ExtFlashTypeInfo 8  TM_GoFromAddress 4  TM_SetBaudrate 4
   TM_SetDTR 0  TM_ClrDTR 0  TM_SetRTS 0  TM_ClrRTS 0  TM_SetBREAK 0  TM_ClrBREAK 0
   TM_SendSerialData 8  TM_ReadHexFile 20
-  ULVEX_GetLastOpenFailure 8)
+  ULVEX_GetLastOpenFailure 8  ULVEX_SetPortPath 8)
 
 set(wanted "")
 list(LENGTH expected count)
