@@ -12,10 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const ulvex::PortArgument port = ulvex::ParsePort(text);
     const bool portSound =
-        !port.error.empty() ||
-        (port.kind == ulvex::PortArgument::Kind::ComNumber
-             ? port.comport >= 1 && port.comport <= 254
-             : !port.path.empty() && port.path.size() <= 255);
+        !port.error.empty() || (port.kind == ulvex::PortArgument::Kind::ComNumber
+                                    ? port.comport >= 1 && port.comport <= 254
+                                    : !port.path.empty() && port.path.size() <= 255);
     const ulvex::TargetLookup target = ulvex::FindTarget(text);
     const bool targetSound = (target.type == nullptr) != target.error.empty() &&
                              (target.type == nullptr || target.type->number < 24);
