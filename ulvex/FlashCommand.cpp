@@ -3,6 +3,7 @@
 #include "Arguments.h"
 #include "IndicationEvents.h"
 #include "Outcome.h"
+#include "Preflight.h"
 #include "Targets.h"
 
 #include <chrono>
@@ -34,6 +35,7 @@ struct Board {
     uint16_t session = 0;
     OutcomeTracker tracker;
     std::string startFailure; // FlashLoader refused to start
+    std::string checkFailure; // the port failed its check; no session
     uint32_t size = 0;
     uint32_t offset = 0;
     int tenthsShown = -1;
@@ -201,7 +203,10 @@ int Report(Run& r) {
     }
     for (const Board& b : r.boards) {
         Outcome o = b.tracker.Result();
-        if (!b.startFailure.empty()) {
+        if (!b.checkFailure.empty()) {
+            o.result = "port-error";
+            o.detail = b.checkFailure;
+        } else if (!b.startFailure.empty()) {
             o.result = "not-started";
             o.detail = b.startFailure;
         } else if (o.result == "port-error") {
@@ -265,6 +270,17 @@ int RunFlash(const FlashOptions& options) {
         state.boards[i].port = options.ports[i];
         state.boards[i].session = static_cast<uint16_t>(i + 1);
     }
+    bool checked = true;
+    for (size_t i = 0; i < ports.size(); ++i) {
+        state.boards[i].checkFailure = CheckPort(ports[i]);
+        if (!state.boards[i].checkFailure.empty()) {
+            std::fprintf(stderr, "ulvex: %s\n", state.boards[i].checkFailure.c_str());
+            checked = false;
+        }
+    }
+    if (!checked && !options.keepGoing) {
+        return kPortCheck;
+    }
     if (!MapPorts(state.boards, ports)) {
         return Usage("too many ports for the library's COM numbers");
     }
@@ -280,6 +296,9 @@ int RunFlash(const FlashOptions& options) {
     SetupCallbackFunction(OnIndication);
     state.start = Clock::now();
     for (Board& b : state.boards) {
+        if (!b.checkFailure.empty()) {
+            continue;
+        }
         const uint32_t started = FlashLoader(b.comport, busmode, options.baud, target.type->number,
                                              image.c_str(), b.session);
         if (started != FLASHLOADER_STARTED) {
@@ -290,7 +309,7 @@ int RunFlash(const FlashOptions& options) {
     std::unique_lock lock(state.mutex);
     state.stopped.wait(lock, [&] {
         for (const Board& b : state.boards) {
-            if (b.startFailure.empty() && !b.tracker.Stopped()) {
+            if (b.startFailure.empty() && b.checkFailure.empty() && !b.tracker.Stopped()) {
                 return false;
             }
         }

@@ -19,6 +19,7 @@ struct FlashOptions {
     bool json = false;
     bool quiet = false;
     std::string logDir;
+    bool keepGoing = false; // program the ports that passed their check
 };
 
 // Exit codes of every subcommand.

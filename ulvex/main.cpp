@@ -54,6 +54,8 @@ int main(int argc, char** argv) {
                            "JSON Lines on standard output (docs/ulvex-events.schema.json)");
     flashCommand->add_flag("--quiet", flash.quiet, "the summary only");
     flashCommand->add_option("--log-dir", flash.logDir, "write Session_<n>.log files there");
+    flashCommand->add_flag("--keep-going", flash.keepGoing,
+                           "program the ports that passed their check when others failed it");
 
     try {
         app.parse(argc, argv);
