@@ -1,5 +1,7 @@
 #include "serial/RemoteConnect.h"
 
+#include "serial/PosixWaits.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -18,16 +20,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void CloseKeepingErrno(int fd) {
-    const int saved = errno;
-    ::close(fd);
-    errno = saved;
-}
-
-int MillisecondsLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    return static_cast<int>(std::max<int64_t>(left.count(), 0));
-}
+using platform::CloseKeepingErrno;
+using platform::MillisecondsLeft;
 
 // Waits for a non-blocking connect to finish; its outcome is in SO_ERROR.
 bool AwaitConnected(int fd, Clock::time_point deadline) {

@@ -1,6 +1,7 @@
 #include "serial/RemotePort.h"
 
 #include "frame/Trace.h"
+#include "serial/PosixWaits.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -23,13 +24,9 @@ constexpr const char* kModuleName = "RemotePort";
 constexpr size_t kMaxUnread = 1 << 20;
 constexpr size_t kReceiveChunk = 4096;
 
-int MillisecondsLeft(std::chrono::steady_clock::time_point deadline) {
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    return static_cast<int>(std::max<int64_t>(left.count(), 0));
-}
-
 } // namespace
+
+using platform::MillisecondsLeft;
 
 RemotePort::RemotePort(int fd, bool telnet, std::string url)
     : fd_(fd), telnet_(telnet), url_(std::move(url)) {

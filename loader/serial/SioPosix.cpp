@@ -4,6 +4,7 @@
 #include "frame/PortPaths.h"
 #include "serial/OpenFailure.h"
 #include "serial/PortAddress.h"
+#include "serial/PosixWaits.h"
 #include "serial/RemotePorts.h"
 #include "serial/SioPlatform.h"
 #include "serial/SioPosixLatency.h"
@@ -42,13 +43,6 @@ std::string DevicePath(uint8_t port) {
 
 int Fd(PortHandle port) {
     return static_cast<int>(port);
-}
-
-// Closes without disturbing errno, which still tells why the open failed.
-void CloseKeepingErrno(int fd) {
-    const int saved = errno;
-    ::close(fd);
-    errno = saved;
 }
 
 // Waits until the descriptor accepts more output; EINTR restarts the wait.
@@ -111,12 +105,12 @@ PortHandle OpenDevice(const std::string& path) {
         return kNoPort;
     }
     if (::ioctl(fd, TIOCEXCL) != 0) {
-        CloseKeepingErrno(fd);
+        platform::CloseKeepingErrno(fd);
         return kNoPort;
     }
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         errno = EBUSY;
-        CloseKeepingErrno(fd);
+        platform::CloseKeepingErrno(fd);
         return kNoPort;
     }
     // Linux raises DTR and RTS on open; only the access-port rules may
@@ -270,12 +264,10 @@ WaitResult WaitReadable(PortHandle port, uint32_t timeoutMs) {
     if (remote::RemotePort* r = remote::FindPort(port)) {
         return r->WaitReadable(timeoutMs);
     }
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     pollfd p{Fd(port), POLLIN, 0};
     for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        const int ready = ::poll(&p, 1, static_cast<int>(std::max<int64_t>(left.count(), 0)));
+        const int ready = ::poll(&p, 1, MillisecondsLeft(deadline));
         if (ready > 0) {
             if ((p.revents & POLLNVAL) != 0) {
                 errno = EBADF;
