@@ -1,19 +1,14 @@
 #include "FlashCommand.h"
 
-#include "Arguments.h"
-#include "IndicationEvents.h"
-#include "Outcome.h"
+#include "FlashRun.h"
+#include "Interrupt.h"
 #include "Preflight.h"
-#include "Targets.h"
+#include "Terminal.h"
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fmt/format.h>
-#include <mutex>
 #include <set>
-#include <ulvex_open_failure.h>
 #include <ulvex_port_path.h>
 #include <unistd.h>
 
@@ -21,91 +16,14 @@ namespace ulvex {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr uint32_t kBusDuplex = 2;
 constexpr uint32_t kBusSingle = 1;
 constexpr uint32_t kRaiseRts = 0x4000;
 constexpr uint32_t kRaiseDtr = 0x8000;
 constexpr uint32_t kLogMask = DEBUG_MAIL_TRACE | DEBUG_INDICATIONS;
 
-struct Board {
-    std::string port;
-    uint32_t comport = 0;
-    uint16_t session = 0;
-    OutcomeTracker tracker;
-    std::string startFailure; // FlashLoader refused to start
-    std::string checkFailure; // the port failed its check; no session
-    uint32_t size = 0;
-    uint32_t offset = 0;
-    int tenthsShown = -1;
-};
-
-// The run the library's callback reports to; the callback has no context
-// argument, so there is one run per process.
-struct Run {
-    std::mutex mutex;
-    std::condition_variable stopped;
-    std::vector<Board> boards;
-    bool json = false;
-    bool quiet = false;
-    Clock::time_point start = Clock::now();
-};
 Run* run = nullptr;
-
-void PrintJson(const nlohmann::json& event) {
-    // Texts of the target need not be UTF-8: replace what is not.
-    const std::string line = event.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    std::fputs((line + "\n").c_str(), stdout);
-    std::fflush(stdout);
-}
-
-const char* StageOf(uint16_t code) {
-    switch (code) {
-    case START_PROGRAM_IND:
-        return "starting";
-    case DOWNLOAD_SUCCESS_IND:
-    case COM_PORT_FOUND_IND:
-    case TARGET_FOUND_IND:
-        return "monitor running";
-    case CHIP_ERASE_START_IND:
-    case SECTOR_ERASE_START_IND:
-        return "erasing";
-    case PROGRAMMING_SUCCESS_IND:
-        return "verifying";
-    case CRC_OK_IND:
-        return "verified";
-    case CRC_ERROR_IND:
-        return "CRC mismatch";
-    case RESET_TARGET_IND:
-        return "restarted";
-    default:
-        return nullptr;
-    }
-}
-
-void PrintPlain(Board& b, const IndicationRecord& r) {
-    if (r.code == PROGRAM_SIZE_IND) {
-        b.size = r.param.longs[0];
-    } else if (r.code == PROGRAM_OFFSET_IND) {
-        b.offset = r.param.longs[0];
-    }
-    if (r.code == PROGRAM_PROGRESS_IND && b.size != 0) {
-        const uint64_t done = r.param.longs[0] - b.offset;
-        const int tenths = static_cast<int>(std::min<uint64_t>(done * 10 / b.size, 10));
-        if (tenths > b.tenthsShown) {
-            b.tenthsShown = tenths;
-            std::printf("%s: programming %d %%\n", b.port.c_str(), tenths * 10);
-        }
-    } else if (const char* stage = StageOf(r.code)) {
-        std::printf("%s: %s\n", b.port.c_str(), stage);
-    } else if (r.code == MAIL_ERROR_IND) {
-        std::printf("%s: mail error %u\n", b.port.c_str(), r.param.words[0]);
-    } else if (r.code == COM_PORT_ACCESS_FAIL_IND) {
-        std::printf("%s: the port did not open\n", b.port.c_str());
-    }
-    std::fflush(stdout);
-}
+FlashView* view = nullptr;
 
 void ULVEX_CALL OnIndication(IndicationRecord* record) {
     const std::lock_guard lock(run->mutex);
@@ -114,23 +32,20 @@ void ULVEX_CALL OnIndication(IndicationRecord* record) {
             continue;
         }
         b.tracker.Take(*record);
-        const auto ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - run->start);
-        if (run->json) {
-            PrintJson(IndicationEvent(b.port, *record, static_cast<uint64_t>(ms.count())));
-        } else if (!run->quiet) {
-            PrintPlain(b, *record);
-        }
+        b.progress.Take(*record, Clock::now());
+        view->Indication(b, *record);
         if (record->code == STOP_PROGRAM_IND) {
-            run->stopped.notify_all();
+            run->changed.notify_all();
         }
     }
 }
 
 std::string StartFailure(uint32_t code) {
     switch (code) {
+    case 1:
+        return "the library did not take the session (result 1)";
     case FLASHLOADER_FILE_ERROR:
-        return "the library cannot open the image";
+        return "the library cannot open the image, or its path has 200 characters or more";
     case FLASHLOADER_TARGET_REFUSED:
         return "the library refuses this target type";
     case FLASHLOADER_BUSMODE_REFUSED:
@@ -147,175 +62,175 @@ int Usage(const std::string& message) {
     return kUsage;
 }
 
+// Each board's target, image and port, or the usage error of the first
+// that has none. Nothing is touched yet.
+std::string Prepare(std::vector<Board>& boards, const std::vector<BoardJob>& jobs) {
+    std::set<std::string> ports;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        Board& b = boards[i];
+        b.job = jobs[i];
+        b.session = static_cast<uint16_t>(i + 1);
+        const TargetLookup target = FindTarget(b.job.target);
+        if (target.type == nullptr) {
+            return target.error;
+        }
+        if (target.type->refused) {
+            return fmt::format("the library refuses target type {} ({})", target.type->number,
+                               target.type->name);
+        }
+        b.target = target.type;
+        std::error_code error;
+        b.image = std::filesystem::absolute(b.job.image, error).string();
+        if (FILE* f = std::fopen(b.image.c_str(), "rb")) {
+            std::fclose(f);
+        } else {
+            return "cannot read the image " + b.job.image;
+        }
+        b.address = ParsePort(b.job.port);
+        if (!b.address.error.empty()) {
+            return b.job.port + ": " + b.address.error;
+        }
+        if (!ports.insert(b.job.port).second) {
+            return b.job.port + ": the port is given twice";
+        }
+    }
+    return "";
+}
+
 // COM numbers for the ports given by path or URL: from 254 down, past the
-// numbers given as COMn.
-bool MapPorts(std::vector<Board>& boards, const std::vector<PortArgument>& ports) {
+// numbers given as COMn. Relative paths are made absolute first, as the
+// library opens them after --log-dir's change of directory.
+bool MapPorts(std::vector<Board>& boards) {
     std::set<uint32_t> used;
-    for (const PortArgument& p : ports) {
-        if (p.kind == PortArgument::Kind::ComNumber) {
-            used.insert(p.comport);
+    for (const Board& b : boards) {
+        if (b.address.kind == PortArgument::Kind::ComNumber) {
+            used.insert(b.address.comport);
         }
     }
     uint32_t next = 254;
-    for (size_t i = 0; i < ports.size(); ++i) {
-        if (ports[i].kind == PortArgument::Kind::ComNumber) {
-            boards[i].comport = ports[i].comport;
+    for (Board& b : boards) {
+        if (b.address.kind == PortArgument::Kind::ComNumber) {
+            b.comport = b.address.comport;
             continue;
         }
         while (next > 0 && used.count(next) != 0) {
             --next;
         }
-        if (next == 0 || ULVEX_SetPortPath(next, ports[i].path.c_str()) == 0) {
+        std::string path = b.address.path;
+        if (b.address.kind == PortArgument::Kind::Device) {
+            std::error_code error;
+            path = std::filesystem::absolute(path, error).string();
+        }
+        if (next == 0 || ULVEX_SetPortPath(next, path.c_str()) == 0) {
             return false;
         }
-        boards[i].comport = next--;
+        b.comport = next--;
     }
     return true;
 }
 
-nlohmann::json ResultEvent(const Board& b, const Outcome& o) {
-    nlohmann::json event = {{"event", "result"},  {"port", b.port},      {"ok", o.ok},
-                            {"result", o.result}, {"crc_file", nullptr}, {"crc_target", nullptr},
-                            {"ms", o.ms},         {"detail", o.detail}};
-    if (o.haveCrc) {
-        event["crc_file"] = fmt::format("{:08X}", o.crcFile);
-        event["crc_target"] = fmt::format("{:08X}", o.crcTarget);
-    }
-    return event;
-}
-
-// The reason the library kept for a port that did not open.
-std::string OpenFailureOf(uint16_t session) {
-    UlvexOpenFailure failure;
-    if (ULVEX_GetLastOpenFailure(session, &failure) == 0) {
-        return "";
-    }
-    return std::string(failure.tried) + ": " + failure.reason;
-}
-
-int Report(Run& r) {
-    const auto ms = static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - r.start).count());
-    int ok = 0;
-    if (!r.json) {
-        std::printf("\n%-28s %-16s %-9s %-9s %s\n", "port", "result", "file CRC", "target CRC",
-                    "detail");
-    }
-    for (const Board& b : r.boards) {
-        Outcome o = b.tracker.Result();
+// false when a port failed its check; each failure is on standard error.
+bool CheckPorts(std::vector<Board>& boards) {
+    bool passed = true;
+    for (Board& b : boards) {
+        b.checkFailure = CheckPort(b.address);
         if (!b.checkFailure.empty()) {
-            o.result = "port-error";
-            o.detail = b.checkFailure;
-        } else if (!b.startFailure.empty()) {
-            o.result = "not-started";
-            o.detail = b.startFailure;
-        } else if (o.result == "port-error") {
-            o.detail = OpenFailureOf(b.session);
-        }
-        ok += o.ok ? 1 : 0;
-        const nlohmann::json event = ResultEvent(b, o);
-        if (r.json) {
-            PrintJson(event);
-        } else {
-            std::printf("%-28s %-16s %-9s %-9s %s\n", b.port.c_str(), o.result.c_str(),
-                        o.haveCrc ? fmt::format("{:08X}", o.crcFile).c_str() : "-",
-                        o.haveCrc ? fmt::format("{:08X}", o.crcTarget).c_str() : "-",
-                        o.detail.c_str());
+            std::fprintf(stderr, "ulvex: %s\n", b.checkFailure.c_str());
+            passed = false;
         }
     }
-    const int boards = static_cast<int>(r.boards.size());
-    if (r.json) {
-        PrintJson({{"event", "summary"},
-                   {"port", nullptr},
-                   {"boards", boards},
-                   {"ok", ok},
-                   {"failed", boards - ok}});
-    } else {
-        std::printf("%d of %d boards verified in %.1f s\n", ok, boards, ms / 1000.0);
+    return passed;
+}
+
+uint32_t BusMode(const BoardJob& job) {
+    return (job.bus == "single" ? kBusSingle : kBusDuplex) | (job.dtr ? kRaiseDtr : 0) |
+           (job.rts ? kRaiseRts : 0);
+}
+
+void StartSessions(Run& state) {
+    for (Board& b : state.boards) {
+        if (!b.checkFailure.empty()) {
+            continue;
+        }
+        const uint32_t started = FlashLoader(b.comport, BusMode(b.job), b.job.baud,
+                                             b.target->number, b.image.c_str(), b.session);
+        if (started != FLASHLOADER_STARTED) {
+            const std::lock_guard lock(state.mutex);
+            b.startFailure = StartFailure(started);
+        }
     }
-    return ok == boards ? kAllVerified : kBoardFailed;
+}
+
+void TellInterrupted(const Run& state) {
+    for (const Board& b : state.boards) {
+        if (b.Running()) {
+            std::fprintf(stderr, "ulvex: %s interrupted %s\n", b.job.port.c_str(),
+                         b.Result().detail.c_str());
+        }
+    }
+}
+
+std::unique_ptr<FlashView> ViewFor(const FlashOptions& options, Run& state) {
+    if (options.json) {
+        return MakeJsonView(state);
+    }
+    if (!options.quiet && OutputIsTerminal()) {
+        return MakeLiveView(state);
+    }
+    return MakeLinesView(options.quiet);
 }
 
 } // namespace
 
 int RunFlash(const FlashOptions& options) {
-    const TargetLookup target = FindTarget(options.target);
-    if (target.type == nullptr) {
-        return Usage(target.error);
-    }
-    if (target.type->refused) {
-        return Usage(fmt::format("the library refuses target type {} ({})", target.type->number,
-                                 target.type->name));
-    }
-    std::error_code error;
-    const std::string image = std::filesystem::absolute(options.image, error).string();
-    if (FILE* f = std::fopen(image.c_str(), "rb")) {
-        std::fclose(f);
-    } else {
-        return Usage("cannot read the image " + options.image);
-    }
-    std::vector<PortArgument> ports;
-    for (const std::string& text : options.ports) {
-        ports.push_back(ParsePort(text));
-        if (!ports.back().error.empty()) {
-            return Usage(text + ": " + ports.back().error);
-        }
-    }
     static Run state;
     run = &state;
-    state.json = options.json;
-    state.quiet = options.quiet;
-    state.boards.resize(ports.size());
-    for (size_t i = 0; i < ports.size(); ++i) {
-        state.boards[i].port = options.ports[i];
-        state.boards[i].session = static_cast<uint16_t>(i + 1);
+    state.boards.resize(options.boards.size());
+    if (const std::string error = Prepare(state.boards, options.boards); !error.empty()) {
+        return Usage(error);
     }
-    bool checked = true;
-    for (size_t i = 0; i < ports.size(); ++i) {
-        state.boards[i].checkFailure = CheckPort(ports[i]);
-        if (!state.boards[i].checkFailure.empty()) {
-            std::fprintf(stderr, "ulvex: %s\n", state.boards[i].checkFailure.c_str());
-            checked = false;
-        }
-    }
-    if (!checked && !options.keepGoing) {
+    if (!CheckPorts(state.boards) && !options.keepGoing) {
         return kPortCheck;
     }
-    if (!MapPorts(state.boards, ports)) {
+    if (!MapPorts(state.boards)) {
         return Usage("too many ports for the library's COM numbers");
     }
     if (!options.logDir.empty()) {
+        std::error_code error;
         std::filesystem::create_directories(options.logDir, error);
         if (::chdir(options.logDir.c_str()) != 0) {
             return Usage("cannot write logs into " + options.logDir);
         }
         SetDebug(kLogMask);
     }
-    const uint32_t busmode = (options.bus == "single" ? kBusSingle : kBusDuplex) |
-                             (options.dtr ? kRaiseDtr : 0) | (options.rts ? kRaiseRts : 0);
+    CatchInterrupts([] {
+        const std::lock_guard lock(run->mutex);
+        run->interrupted = true;
+        run->changed.notify_all();
+    });
+    static std::unique_ptr<FlashView> shown = ViewFor(options, state);
+    view = shown.get();
     SetupCallbackFunction(OnIndication);
     state.start = Clock::now();
-    for (Board& b : state.boards) {
-        if (!b.checkFailure.empty()) {
-            continue;
-        }
-        const uint32_t started = FlashLoader(b.comport, busmode, options.baud, target.type->number,
-                                             image.c_str(), b.session);
-        if (started != FLASHLOADER_STARTED) {
-            const std::lock_guard lock(state.mutex);
-            b.startFailure = StartFailure(started);
-        }
+    StartSessions(state);
+    {
+        std::unique_lock lock(state.mutex);
+        state.changed.wait(lock, [&] {
+            return state.interrupted || std::none_of(state.boards.begin(), state.boards.end(),
+                                                     [](const Board& b) { return b.Running(); });
+        });
     }
-    std::unique_lock lock(state.mutex);
-    state.stopped.wait(lock, [&] {
-        for (const Board& b : state.boards) {
-            if (b.startFailure.empty() && b.checkFailure.empty() && !b.tracker.Stopped()) {
-                return false;
-            }
-        }
-        return true;
-    });
-    return Report(state);
+    view->Finish(state);
+    const std::lock_guard lock(state.mutex);
+    if (state.interrupted) {
+        TellInterrupted(state);
+        // Sessions still run on their threads: leave without destructors.
+        std::fflush(nullptr);
+        std::_Exit(kInterrupted);
+    }
+    const bool allVerified = std::all_of(state.boards.begin(), state.boards.end(),
+                                         [](const Board& b) { return b.Result().ok; });
+    return allVerified ? kAllVerified : kBoardFailed;
 }
 
 } // namespace ulvex

@@ -1,21 +1,16 @@
-// `ulvex flash IMAGE -p PORT [-p PORT ...] -t TARGET`: the same image into
-// every board at once, one session each, with plain lines or JSON Lines.
+// `ulvex flash`: the boards of -p/-t/IMAGE or of a jobs file, all at once,
+// one session each, shown as a live view, plain lines or JSON Lines.
 #pragma once
 
-#include <cstdint>
+#include "Jobs.h"
+
 #include <string>
 #include <vector>
 
 namespace ulvex {
 
 struct FlashOptions {
-    std::string image;
-    std::vector<std::string> ports;
-    std::string target;
-    uint32_t baud = 115200;
-    std::string bus = "duplex";
-    bool dtr = false;
-    bool rts = false;
+    std::vector<BoardJob> boards;
     bool json = false;
     bool quiet = false;
     std::string logDir;
@@ -23,7 +18,13 @@ struct FlashOptions {
 };
 
 // Exit codes of every subcommand.
-enum ExitCode : int { kAllVerified = 0, kBoardFailed = 1, kUsage = 2, kPortCheck = 3 };
+enum ExitCode : int {
+    kAllVerified = 0,
+    kBoardFailed = 1,
+    kUsage = 2,
+    kPortCheck = 3,
+    kInterrupted = 130,
+};
 
 int RunFlash(const FlashOptions& options);
 

@@ -2,8 +2,6 @@
 
 namespace ulvex {
 
-namespace {
-
 bool Decides(uint16_t code) {
     switch (code) {
     case CRC_OK_IND:
@@ -19,8 +17,6 @@ bool Decides(uint16_t code) {
         return false;
     }
 }
-
-} // namespace
 
 void OutcomeTracker::Take(const IndicationRecord& record) {
     if (record.code == STOP_PROGRAM_IND) {

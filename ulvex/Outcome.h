@@ -18,6 +18,9 @@ struct Outcome {
     uint32_t ms = 0; // the session's time, as its stop indication tells
 };
 
+// Whether the indication decides a session's result (the first one does).
+bool Decides(uint16_t code);
+
 class OutcomeTracker {
   public:
     void Take(const IndicationRecord& record);

@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstdlib>
 #include <ulvex.h>
 
 namespace {
@@ -17,6 +18,82 @@ std::string VersionText() {
     std::snprintf(text, sizeof text, "ulvex (library %u.%u)", ULVEX_VERSION_MAJOR(v),
                   ULVEX_VERSION_MINOR(v));
     return text;
+}
+
+// What `ulvex flash` was given: the boards of -p/-t/IMAGE or of --jobs.
+struct FlashArguments {
+    ulvex::FlashOptions options;
+    ulvex::BoardJob board; // IMAGE, -t and the defaults of every board
+    std::vector<std::string> ports;
+    std::string jobs;
+};
+
+CLI::App* AddFlash(CLI::App& app, FlashArguments& a) {
+    CLI::App* flash = app.add_subcommand(
+        "flash", "Program the image into every board given with -p, all at once, and verify it; "
+                 "or the boards of a jobs file (--jobs).");
+    flash->add_option("IMAGE", a.board.image, "Intel HEX file");
+    flash->add_option("-p,--port", a.ports,
+                      "device path, COMn or rfc2217:// / socket:// URL; once per board "
+                      "(default: $ULVEX_PORT)");
+    flash->add_option("-t,--target", a.board.target,
+                      "target type: number or name (default: $ULVEX_TARGET)");
+    flash->add_option("--jobs", a.jobs,
+                      "JSON file of boards, each with its port, target and image "
+                      "(docs/ulvex-jobs.schema.json)");
+    flash->add_option("-b,--baud", a.board.baud, "working rate")->capture_default_str();
+    flash->add_option("--bus", a.board.bus, "duplex or single (one wire)")
+        ->check(CLI::IsMember({"duplex", "single"}))
+        ->capture_default_str();
+    flash->add_flag("--dtr", a.board.dtr, "raise DTR while the port is open");
+    flash->add_flag("--rts", a.board.rts, "raise RTS while the port is open");
+    flash->add_flag("--json", a.options.json,
+                    "JSON Lines on standard output (docs/ulvex-events.schema.json)");
+    flash->add_flag("--quiet", a.options.quiet, "the summary only");
+    flash->add_option("--log-dir", a.options.logDir, "write Session_<n>.log files there");
+    flash->add_flag("--keep-going", a.options.keepGoing,
+                    "program the ports that passed their check when others failed it");
+    return flash;
+}
+
+std::string FromEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    return value == nullptr ? "" : value;
+}
+
+int RunFlash(FlashArguments& a) {
+    if (!a.jobs.empty()) {
+        if (!a.board.image.empty() || !a.ports.empty() || !a.board.target.empty()) {
+            std::fputs("ulvex: --jobs takes the boards from its file: no IMAGE, -p or -t\n",
+                       stderr);
+            return kUsageError;
+        }
+        ulvex::JobsFile jobs = ulvex::ReadJobs(a.jobs, a.board);
+        if (!jobs.error.empty()) {
+            std::fprintf(stderr, "ulvex: %s: %s\n", a.jobs.c_str(), jobs.error.c_str());
+            return kUsageError;
+        }
+        a.options.boards = std::move(jobs.boards);
+        return ulvex::RunFlash(a.options);
+    }
+    if (a.ports.empty() && !FromEnvironment("ULVEX_PORT").empty()) {
+        a.ports.push_back(FromEnvironment("ULVEX_PORT"));
+    }
+    if (a.board.target.empty()) {
+        a.board.target = FromEnvironment("ULVEX_TARGET");
+    }
+    if (a.board.image.empty() || a.ports.empty() || a.board.target.empty()) {
+        std::fputs("ulvex flash: give IMAGE, -p PORT and -t TARGET, or --jobs FILE "
+                   "(see ulvex flash --help)\n",
+                   stderr);
+        return kUsageError;
+    }
+    for (const std::string& port : a.ports) {
+        ulvex::BoardJob board = a.board;
+        board.port = port;
+        a.options.boards.push_back(board);
+    }
+    return ulvex::RunFlash(a.options);
 }
 
 } // namespace
@@ -32,30 +109,8 @@ int main(int argc, char** argv) {
                                                       "family, memory, crystal, boot rate.");
     targets->add_flag("--json", targetsJson, "one JSON array (docs/ulvex-targets.schema.json)");
 
-    ulvex::FlashOptions flash;
-    CLI::App* flashCommand = app.add_subcommand(
-        "flash", "Program the image into every board given with -p, all at once, and verify it.");
-    flashCommand->add_option("IMAGE", flash.image, "Intel HEX file")->required();
-    flashCommand
-        ->add_option("-p,--port", flash.ports,
-                     "device path, COMn or rfc2217:// / socket:// URL; once per board")
-        ->envname("ULVEX_PORT")
-        ->required();
-    flashCommand->add_option("-t,--target", flash.target, "target type: number or name")
-        ->envname("ULVEX_TARGET")
-        ->required();
-    flashCommand->add_option("-b,--baud", flash.baud, "working rate")->capture_default_str();
-    flashCommand->add_option("--bus", flash.bus, "duplex or single (one wire)")
-        ->check(CLI::IsMember({"duplex", "single"}))
-        ->capture_default_str();
-    flashCommand->add_flag("--dtr", flash.dtr, "raise DTR while the port is open");
-    flashCommand->add_flag("--rts", flash.rts, "raise RTS while the port is open");
-    flashCommand->add_flag("--json", flash.json,
-                           "JSON Lines on standard output (docs/ulvex-events.schema.json)");
-    flashCommand->add_flag("--quiet", flash.quiet, "the summary only");
-    flashCommand->add_option("--log-dir", flash.logDir, "write Session_<n>.log files there");
-    flashCommand->add_flag("--keep-going", flash.keepGoing,
-                           "program the ports that passed their check when others failed it");
+    FlashArguments flash;
+    CLI::App* flashCommand = AddFlash(app, flash);
 
     try {
         app.parse(argc, argv);
@@ -64,7 +119,7 @@ int main(int argc, char** argv) {
         return app.exit(e) == 0 ? 0 : kUsageError;
     }
     if (flashCommand->parsed()) {
-        return ulvex::RunFlash(flash);
+        return RunFlash(flash);
     }
     if (targets->parsed()) {
         std::fputs((targetsJson ? ulvex::TargetsJson() : ulvex::TargetsTable()).c_str(), stdout);
