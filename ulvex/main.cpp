@@ -1,6 +1,7 @@
 // ulvex: the command line beside vorn. Subcommands as Linux tools have
 // them, options through CLI11.
 #include "FlashCommand.h"
+#include "PortsCommand.h"
 #include "TargetsCommand.h"
 
 #include <CLI/CLI.hpp>
@@ -31,6 +32,12 @@ int main(int argc, char** argv) {
     CLI::App* targets = app.add_subcommand("targets", "List every target type: number, name, "
                                                       "family, memory, crystal, boot rate.");
     targets->add_flag("--json", targetsJson, "one JSON array (docs/ulvex-targets.schema.json)");
+
+    bool portsJson = false;
+    CLI::App* ports = app.add_subcommand(
+        "ports", "List the serial ports of this machine: device, by-id and by-path links, "
+                 "driver, USB ids and names, access, the processes holding them.");
+    ports->add_flag("--json", portsJson, "one JSON array (docs/ulvex-ports.schema.json)");
 
     ulvex::FlashOptions flash;
     CLI::App* flashCommand = app.add_subcommand(
@@ -65,6 +72,9 @@ int main(int argc, char** argv) {
     }
     if (flashCommand->parsed()) {
         return ulvex::RunFlash(flash);
+    }
+    if (ports->parsed()) {
+        return ulvex::RunPorts(portsJson);
     }
     if (targets->parsed()) {
         std::fputs((targetsJson ? ulvex::TargetsJson() : ulvex::TargetsTable()).c_str(), stdout);
