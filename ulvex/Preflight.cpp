@@ -1,41 +1,32 @@
 #include "Preflight.h"
 
+#include "PortHolders.h"
+#include "SerialPorts.h"
 #include "serial/PortAddress.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <grp.h>
 #include <netdb.h>
-#include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace ulvex {
 
 namespace {
 
-// The serial devices of this machine, for the message about a missing one.
+// The serial ports of this machine, for the message about a missing one.
 std::string SerialPortsHere() {
     std::string list;
-    std::error_code error;
-    for (const char* dir : {"/dev/serial/by-id", "/dev"}) {
-        for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
-            const std::string name = entry.path().filename().string();
-            const bool serial = std::string_view(dir) != "/dev" || name.starts_with("ttyUSB") ||
-                                name.starts_with("ttyACM");
-            if (serial) {
-                list += "\n  " + entry.path().string();
-            }
+    for (const SerialPort& port : SerialPorts().ports) {
+        list += "\n  " + port.device;
+        for (const std::string& link : port.byId) {
+            list += "\n    " + link;
         }
     }
-    return list.empty() ? " none (no /dev/ttyUSB*, /dev/ttyACM* or /dev/serial/by-id)" : list;
+    return list.empty() ? " none" : list;
 }
 
 std::string GroupOf(const std::string& path) {
@@ -45,53 +36,6 @@ std::string GroupOf(const std::string& path) {
     }
     const group* g = ::getgrgid(st.st_gid);
     return g != nullptr ? g->gr_name : std::to_string(st.st_gid);
-}
-
-std::string NameOf(const std::string& pid) {
-    std::string name;
-    std::ifstream("/proc/" + pid + "/comm") >> name;
-    // A lock outlives its taker in the children that inherited it.
-    return name.empty() ? "process " + pid + " or a child of it" : pid + " (" + name + ")";
-}
-
-// The processes that have the device open, as "pid (name)".
-std::string Holders(const struct stat& device) {
-    std::string holders;
-    std::error_code error;
-    for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
-        const std::string pid = process.path().filename().string();
-        if (pid.find_first_not_of("0123456789") != std::string::npos ||
-            pid == std::to_string(::getpid())) {
-            continue;
-        }
-        for (const auto& fd : std::filesystem::directory_iterator(process.path() / "fd", error)) {
-            struct stat st {};
-            if (::stat(fd.path().c_str(), &st) == 0 && S_ISCHR(st.st_mode) &&
-                st.st_rdev == device.st_rdev) {
-                holders += (holders.empty() ? "" : ", ") + NameOf(pid);
-                break;
-            }
-        }
-    }
-    return holders;
-}
-
-// The process holding a flock on the device node, from /proc/locks, whose
-// lines read "1: FLOCK ADVISORY WRITE PID MAJ:MIN:INODE 0 EOF".
-std::string LockHolder(const struct stat& node) {
-    char wanted[64];
-    std::snprintf(wanted, sizeof wanted, "%02x:%02x:%lu", major(node.st_dev), minor(node.st_dev),
-                  static_cast<unsigned long>(node.st_ino));
-    std::ifstream locks("/proc/locks");
-    for (std::string line; std::getline(locks, line);) {
-        std::istringstream fields(line);
-        std::string slot, kind, mode, access, pid, where;
-        fields >> slot >> kind >> mode >> access >> pid >> where;
-        if (kind == "FLOCK" && where == wanted) {
-            return NameOf(pid);
-        }
-    }
-    return "another process";
 }
 
 std::string CheckDevice(const std::string& path) {
@@ -109,7 +53,10 @@ std::string CheckDevice(const std::string& path) {
                "; join it with `sudo usermod -aG " + group + " $USER`, then log in again";
     }
     if (fd < 0 && errno == EBUSY) {
-        const std::string holders = Holders(st);
+        std::string holders;
+        for (const PortHolder& holder : OpenHolders(st)) {
+            holders += (holders.empty() ? "" : ", ") + Describe(holder);
+        }
         return path + ": another process has it to itself" +
                (holders.empty() ? "" : " (open in " + holders + ")");
     }
@@ -119,7 +66,8 @@ std::string CheckDevice(const std::string& path) {
     const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
     ::close(fd);
     if (locked) {
-        return path + ": in use by " + LockHolder(st);
+        const PortHolder holder = FlockHolder(st);
+        return path + ": in use by " + (holder.pid != 0 ? Describe(holder) : "another process");
     }
     return "";
 }

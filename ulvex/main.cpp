@@ -1,6 +1,7 @@
 // ulvex: the command line beside vorn. Subcommands as Linux tools have
 // them, options through CLI11.
 #include "FlashCommand.h"
+#include "PortsCommand.h"
 #include "TargetsCommand.h"
 
 #include <CLI/CLI.hpp>
@@ -109,6 +110,12 @@ int main(int argc, char** argv) {
                                                       "family, memory, crystal, boot rate.");
     targets->add_flag("--json", targetsJson, "one JSON array (docs/ulvex-targets.schema.json)");
 
+    bool portsJson = false;
+    CLI::App* ports = app.add_subcommand(
+        "ports", "List the serial ports of this machine: device, by-id and by-path links, "
+                 "driver, USB ids and names, access, the processes holding them.");
+    ports->add_flag("--json", portsJson, "one JSON array (docs/ulvex-ports.schema.json)");
+
     FlashArguments flash;
     CLI::App* flashCommand = AddFlash(app, flash);
 
@@ -120,6 +127,9 @@ int main(int argc, char** argv) {
     }
     if (flashCommand->parsed()) {
         return RunFlash(flash);
+    }
+    if (ports->parsed()) {
+        return ulvex::RunPorts(portsJson);
     }
     if (targets->parsed()) {
         std::fputs((targetsJson ? ulvex::TargetsJson() : ulvex::TargetsTable()).c_str(), stdout);
