@@ -164,8 +164,7 @@ void StartSessions(Run& state) {
 void TellInterrupted(const Run& state) {
     for (const Board& b : state.boards) {
         if (b.Running()) {
-            std::fprintf(stderr, "ulvex: %s interrupted %s\n", b.job.port.c_str(),
-                         b.Result().detail.c_str());
+            std::fprintf(stderr, "ulvex: %s %s\n", b.job.port.c_str(), b.Result().detail.c_str());
         }
     }
 }

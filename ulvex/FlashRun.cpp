@@ -26,7 +26,7 @@ Outcome Board::Result() const {
         o.result = "not-started";
         o.detail = startFailure;
     } else if (!tracker.Stopped()) {
-        o.detail = "at " + progress.Stage() +
+        o.detail = "interrupted while " + progress.Stage() +
                    (progress.Tenths() >= 0
                         ? " (" + std::to_string(static_cast<int>(progress.Fraction() * 100)) + " %)"
                         : "");

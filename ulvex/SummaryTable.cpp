@@ -39,7 +39,10 @@ std::vector<Column> Columns() {
         {"result", [](const SummaryRow& r) { return r.outcome.result; }, false, 0},
         {"file CRC", [](const SummaryRow& r) { return Crc(r, true); }, false, 1},
         {"target CRC", [](const SummaryRow& r) { return Crc(r, false); }, false, 1},
-        {"time", [](const SummaryRow& r) { return fmt::format("{:.1f} s", r.outcome.ms / 1000.0); },
+        {"time",
+         [](const SummaryRow& r) {
+             return r.outcome.ms == 0 ? "-" : fmt::format("{:.1f} s", r.outcome.ms / 1000.0);
+         },
          true, 4},
         {"KiB/s", Throughput, true, 3},
     };

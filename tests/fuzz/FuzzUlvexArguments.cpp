@@ -1,8 +1,10 @@
-// ulvex's parsers of PORT, TARGET and addresses fed arbitrary text. What
-// they accept must be sound: a COM number in range, a path that fits the
-// library's port mapping, a target from the table, and a range whose end
-// is not below its start; what they refuse must say why.
+// ulvex's parsers of PORT, TARGET, addresses and jobs files fed arbitrary
+// text. What they accept must be sound: a COM number in range, a path that
+// fits the library's port mapping, a target from the table, a range whose
+// end is not below its start, boards that each have a port, a target and
+// an image; what they refuse must say why.
 #include "Arguments.h"
+#include "Jobs.h"
 #include "Targets.h"
 
 #include <cstdlib>
@@ -21,7 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t half = size / 2;
     const ulvex::RangeArgument range = ulvex::ParseRange(text.substr(0, half), text.substr(half));
     const bool rangeSound = !range.error.empty() || range.start <= range.end;
-    if (!portSound || !targetSound || !rangeSound) {
+    const ulvex::JobsFile jobs = ulvex::ParseJobs(text, {}, "");
+    bool jobsSound = jobs.error.empty() != jobs.boards.empty();
+    for (const ulvex::BoardJob& board : jobs.boards) {
+        jobsSound = jobsSound && !board.image.empty() && !board.target.empty() &&
+                    (board.bus == "duplex" || board.bus == "single") && board.baud != 0;
+    }
+    if (!portSound || !targetSound || !rangeSound || !jobsSound) {
         std::abort();
     }
     return 0;

@@ -1,6 +1,7 @@
-// ulvex's words that are not options: PORT, TARGET and the addresses of
-// `read`, each a table of texts and what they give.
+// ulvex's words that are not options: PORT, TARGET, the addresses of
+// `read` and jobs files, each a table of texts and what they give.
 #include "Arguments.h"
+#include "Jobs.h"
 #include "Targets.h"
 
 #include <gtest/gtest.h>
@@ -108,5 +109,44 @@ TEST(UlvexArgumentsTest, ReadRangesAreHexadecimalAndInclusive) {
             EXPECT_EQ(range.start, row.first);
             EXPECT_EQ(range.end, row.last);
         }
+    }
+}
+
+// A jobs file's text and what it gives: the boards in a line each as
+// "port target image baud bus dtr rts", or a part of the error.
+struct JobsRow {
+    const char* text;
+    const char* boards;
+};
+
+const JobsRow kJobsRows[] = {
+    {R"([{"port":"/dev/ttyUSB0","target":"kolt-a-int","image":"a.hex"},
+        {"port":"COM3","target":14,"image":"/b.hex","baud":921600,"bus":"single","rts":true}])",
+     "/dev/ttyUSB0 kolt-a-int jobs/a.hex 57600 duplex 1 0\n"
+     "COM3 14 /b.hex 921600 single 1 1\n"},
+    {R"({"boards":[{"port":"p","target":"1","image":"i"}]})", "p 1 jobs/i 57600 duplex 1 0\n"},
+    {R"([{"port":"p","target":"1"}])", "entry 1 has no \"image\""},
+    {R"([{"port":"p","target":"1","image":"i","speed":1}])",
+     "entry 1 has an unknown key \"speed\""},
+    {R"([{"port":"p","target":"1","image":"i"},{"port":"p","target":"2","image":"j"}])",
+     "entry 2 names the port p a second time"},
+    {R"([{"port":"p","target":"1","image":"i","bus":"both"}])", "entry 1 \"bus\" is neither"},
+    {R"([{"port":"p","target":"1","image":"i","baud":0}])", "entry 1 \"baud\" is not a positive"},
+    {R"([])", "is neither a non-empty array"},
+    {R"([{"port":)", "is not JSON"},
+};
+
+TEST(UlvexArgumentsTest, JobsFilesGiveBoardsOrSayWhy) {
+    ulvex::BoardJob defaults;
+    defaults.baud = 57600;
+    defaults.dtr = true;
+    for (const JobsRow& row : kJobsRows) {
+        const ulvex::JobsFile jobs = ulvex::ParseJobs(row.text, defaults, "jobs");
+        std::string boards = jobs.error;
+        for (const ulvex::BoardJob& b : jobs.boards) {
+            boards += b.port + " " + b.target + " " + b.image + " " + std::to_string(b.baud) + " " +
+                      b.bus + " " + std::to_string(b.dtr) + " " + std::to_string(b.rts) + "\n";
+        }
+        EXPECT_NE(boards.find(row.boards), std::string::npos) << row.text << "\ngave: " << boards;
     }
 }
