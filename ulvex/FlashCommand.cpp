@@ -3,7 +3,9 @@
 #include "Arguments.h"
 #include "IndicationEvents.h"
 #include "Outcome.h"
+#include "PortMapping.h"
 #include "Preflight.h"
+#include "ResultEvents.h"
 #include "Targets.h"
 
 #include <chrono>
@@ -12,9 +14,6 @@
 #include <filesystem>
 #include <fmt/format.h>
 #include <mutex>
-#include <set>
-#include <ulvex_open_failure.h>
-#include <ulvex_port_path.h>
 #include <unistd.h>
 
 namespace ulvex {
@@ -52,13 +51,6 @@ struct Run {
     Clock::time_point start = Clock::now();
 };
 Run* run = nullptr;
-
-void PrintJson(const nlohmann::json& event) {
-    // Texts of the target need not be UTF-8: replace what is not.
-    const std::string line = event.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    std::fputs((line + "\n").c_str(), stdout);
-    std::fflush(stdout);
-}
 
 const char* StageOf(uint16_t code) {
     switch (code) {
@@ -147,52 +139,6 @@ int Usage(const std::string& message) {
     return kUsage;
 }
 
-// COM numbers for the ports given by path or URL: from 254 down, past the
-// numbers given as COMn.
-bool MapPorts(std::vector<Board>& boards, const std::vector<PortArgument>& ports) {
-    std::set<uint32_t> used;
-    for (const PortArgument& p : ports) {
-        if (p.kind == PortArgument::Kind::ComNumber) {
-            used.insert(p.comport);
-        }
-    }
-    uint32_t next = 254;
-    for (size_t i = 0; i < ports.size(); ++i) {
-        if (ports[i].kind == PortArgument::Kind::ComNumber) {
-            boards[i].comport = ports[i].comport;
-            continue;
-        }
-        while (next > 0 && used.count(next) != 0) {
-            --next;
-        }
-        if (next == 0 || ULVEX_SetPortPath(next, ports[i].path.c_str()) == 0) {
-            return false;
-        }
-        boards[i].comport = next--;
-    }
-    return true;
-}
-
-nlohmann::json ResultEvent(const Board& b, const Outcome& o) {
-    nlohmann::json event = {{"event", "result"},  {"port", b.port},      {"ok", o.ok},
-                            {"result", o.result}, {"crc_file", nullptr}, {"crc_target", nullptr},
-                            {"ms", o.ms},         {"detail", o.detail}};
-    if (o.haveCrc) {
-        event["crc_file"] = fmt::format("{:08X}", o.crcFile);
-        event["crc_target"] = fmt::format("{:08X}", o.crcTarget);
-    }
-    return event;
-}
-
-// The reason the library kept for a port that did not open.
-std::string OpenFailureOf(uint16_t session) {
-    UlvexOpenFailure failure;
-    if (ULVEX_GetLastOpenFailure(session, &failure) == 0) {
-        return "";
-    }
-    return std::string(failure.tried) + ": " + failure.reason;
-}
-
 int Report(Run& r) {
     const auto ms = static_cast<uint64_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - r.start).count());
@@ -213,7 +159,7 @@ int Report(Run& r) {
             o.detail = OpenFailureOf(b.session);
         }
         ok += o.ok ? 1 : 0;
-        const nlohmann::json event = ResultEvent(b, o);
+        const nlohmann::json event = ResultEvent(b.port, o);
         if (r.json) {
             PrintJson(event);
         } else {
@@ -225,11 +171,7 @@ int Report(Run& r) {
     }
     const int boards = static_cast<int>(r.boards.size());
     if (r.json) {
-        PrintJson({{"event", "summary"},
-                   {"port", nullptr},
-                   {"boards", boards},
-                   {"ok", ok},
-                   {"failed", boards - ok}});
+        PrintJson(SummaryEvent(boards, ok));
     } else {
         std::printf("%d of %d boards verified in %.1f s\n", ok, boards, ms / 1000.0);
     }
@@ -281,8 +223,12 @@ int RunFlash(const FlashOptions& options) {
     if (!checked && !options.keepGoing) {
         return kPortCheck;
     }
-    if (!MapPorts(state.boards, ports)) {
+    const auto comports = MapPorts(ports);
+    if (!comports) {
         return Usage("too many ports for the library's COM numbers");
+    }
+    for (size_t i = 0; i < ports.size(); ++i) {
+        state.boards[i].comport = (*comports)[i];
     }
     if (!options.logDir.empty()) {
         std::filesystem::create_directories(options.logDir, error);
