@@ -2,6 +2,7 @@
 
 #include "FlashRun.h"
 #include "Interrupt.h"
+#include "PortMapping.h"
 #include "Preflight.h"
 #include "Terminal.h"
 
@@ -9,7 +10,6 @@
 #include <filesystem>
 #include <fmt/format.h>
 #include <set>
-#include <ulvex_port_path.h>
 #include <unistd.h>
 
 namespace ulvex {
@@ -97,34 +97,18 @@ std::string Prepare(std::vector<Board>& boards, const std::vector<BoardJob>& job
     return "";
 }
 
-// COM numbers for the ports given by path or URL: from 254 down, past the
-// numbers given as COMn. Relative paths are made absolute first, as the
-// library opens them after --log-dir's change of directory.
+// COM numbers for the ports given by path or URL (PortMapping).
 bool MapPorts(std::vector<Board>& boards) {
-    std::set<uint32_t> used;
+    std::vector<PortArgument> ports;
     for (const Board& b : boards) {
-        if (b.address.kind == PortArgument::Kind::ComNumber) {
-            used.insert(b.address.comport);
-        }
+        ports.push_back(b.address);
     }
-    uint32_t next = 254;
-    for (Board& b : boards) {
-        if (b.address.kind == PortArgument::Kind::ComNumber) {
-            b.comport = b.address.comport;
-            continue;
-        }
-        while (next > 0 && used.count(next) != 0) {
-            --next;
-        }
-        std::string path = b.address.path;
-        if (b.address.kind == PortArgument::Kind::Device) {
-            std::error_code error;
-            path = std::filesystem::absolute(path, error).string();
-        }
-        if (next == 0 || ULVEX_SetPortPath(next, path.c_str()) == 0) {
-            return false;
-        }
-        b.comport = next--;
+    const std::optional<std::vector<uint32_t>> comports = ulvex::MapPorts(ports);
+    if (!comports) {
+        return false;
+    }
+    for (size_t i = 0; i < boards.size(); ++i) {
+        boards[i].comport = (*comports)[i];
     }
     return true;
 }

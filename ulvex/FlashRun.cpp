@@ -1,21 +1,8 @@
 #include "FlashRun.h"
 
-#include <ulvex_open_failure.h>
+#include "PortMapping.h"
 
 namespace ulvex {
-
-namespace {
-
-// The reason the library kept for a port that did not open.
-std::string OpenFailureOf(uint16_t session) {
-    UlvexOpenFailure failure;
-    if (ULVEX_GetLastOpenFailure(session, &failure) == 0) {
-        return "";
-    }
-    return std::string(failure.tried) + ": " + failure.reason;
-}
-
-} // namespace
 
 Outcome Board::Result() const {
     Outcome o = tracker.Result();

@@ -2,7 +2,9 @@
 // them, options through CLI11.
 #include "FlashCommand.h"
 #include "PortsCommand.h"
+#include "ReadCommand.h"
 #include "TargetsCommand.h"
+#include "VerifyCommand.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -97,6 +99,21 @@ int RunFlash(FlashArguments& a) {
     return ulvex::RunFlash(a.options);
 }
 
+// The options of the link to the boards that verify and read share.
+void AddLinkOptions(CLI::App* command, ulvex::LinkOptions& link) {
+    command->add_option("-t,--target", link.target, "target type: number or name")
+        ->envname("ULVEX_TARGET")
+        ->required();
+    command->add_option("-b,--baud", link.baud, "working rate")->capture_default_str();
+    command->add_option("--bus", link.bus, "duplex or single (one wire)")
+        ->check(CLI::IsMember({"duplex", "single"}))
+        ->capture_default_str();
+    command->add_flag("--dtr", link.dtr, "raise DTR while the port is open");
+    command->add_flag("--rts", link.rts, "raise RTS while the port is open");
+    command->add_flag("--json", link.json,
+                      "JSON Lines on standard output (docs/ulvex-events.schema.json)");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -119,6 +136,34 @@ int main(int argc, char** argv) {
     FlashArguments flash;
     CLI::App* flashCommand = AddFlash(app, flash);
 
+    ulvex::VerifyOptions verify;
+    CLI::App* verifyCommand = app.add_subcommand(
+        "verify", "Compare the CRC32 each board computes over the image's range with the "
+                  "image's; one board after another, in test mode.");
+    verifyCommand->add_option("IMAGE", verify.image, "Intel HEX file")->required();
+    verifyCommand
+        ->add_option("-p,--port", verify.link.ports,
+                     "device path, COMn or rfc2217:// / socket:// URL; once per board")
+        ->envname("ULVEX_PORT")
+        ->required();
+    AddLinkOptions(verifyCommand, verify.link);
+
+    ulvex::ReadOptions read;
+    std::string readPort;
+    CLI::App* readCommand = app.add_subcommand(
+        "read", "Read target memory from START to END (inclusive, hexadecimal) into a file, "
+                "with its CRC32.");
+    readCommand->add_option("START", read.start, "first address, hexadecimal")->required();
+    readCommand->add_option("END", read.end, "last address read, hexadecimal")->required();
+    readCommand->add_option("-o,--output", read.output, "binary file to write")->required();
+    readCommand
+        ->add_option("-p,--port", readPort, "device path, COMn or rfc2217:// / socket:// URL")
+        ->envname("ULVEX_PORT")
+        ->required();
+    readCommand->add_flag("--words", read.words,
+                          "16-bit words at word addresses, each stored low byte first");
+    AddLinkOptions(readCommand, read.link);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -130,6 +175,13 @@ int main(int argc, char** argv) {
     }
     if (ports->parsed()) {
         return ulvex::RunPorts(portsJson);
+    }
+    if (verifyCommand->parsed()) {
+        return ulvex::RunVerify(verify);
+    }
+    if (readCommand->parsed()) {
+        read.link.ports = {readPort};
+        return ulvex::RunRead(read);
     }
     if (targets->parsed()) {
         std::fputs((targetsJson ? ulvex::TargetsJson() : ulvex::TargetsTable()).c_str(), stdout);
