@@ -29,6 +29,7 @@ void OutcomeTracker::Take(const IndicationRecord& record) {
         crcFile_ = record.param.longs[0];
         crcTarget_ = record.param.longs[1];
     }
+    programmed_ = programmed_ || record.code == PROGRAMMING_SUCCESS_IND;
     if (record.code == MAIL_ERROR_IND && mailError_ == 0) {
         mailError_ = record.param.words[0];
     }
@@ -43,6 +44,7 @@ Outcome OutcomeTracker::Result() const {
     o.crcFile = crcFile_;
     o.crcTarget = crcTarget_;
     o.ms = ms_;
+    o.programmed = programmed_;
     if (!stopped_) {
         return o;
     }

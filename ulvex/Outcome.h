@@ -15,7 +15,8 @@ struct Outcome {
     uint32_t crcFile = 0;
     uint32_t crcTarget = 0;
     std::string detail{};
-    uint32_t ms = 0; // the session's time, as its stop indication tells
+    uint32_t ms = 0;         // the session's time, as its stop indication tells
+    bool programmed = false; // PROGRAMMING_SUCCESS_IND came
 };
 
 // Whether the indication decides a session's result (the first one does).
@@ -33,6 +34,7 @@ class OutcomeTracker {
     uint16_t first_ = 0; // the first indication that decides the result
     uint16_t mailError_ = 0;
     bool haveCrc_ = false;
+    bool programmed_ = false;
     uint32_t crcFile_ = 0;
     uint32_t crcTarget_ = 0;
 };

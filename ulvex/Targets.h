@@ -23,6 +23,12 @@ struct TargetType {
 
 std::span<const TargetType> TargetTypes();
 
+// A type whose image goes to RAM through the boot ROM, with no monitor to
+// compute a CRC: a session that sent all of it is as good as it gets.
+inline bool LoadsWithoutVerifying(const TargetType& type) {
+    return type.bootRate == 0 && !type.refused;
+}
+
 // The type that TARGET names, or why it names none.
 struct TargetLookup {
     const TargetType* type = nullptr;
