@@ -35,7 +35,8 @@ class LinesView : public FlashView {
     void Finish(Run& run) override {
         const std::lock_guard lock(run.mutex);
         const double seconds = std::chrono::duration<double>(Clock::now() - run.start).count();
-        std::fputs(("\n" + SummaryTable(SummaryRows(run), seconds, 0, false)).c_str(), stdout);
+        const std::string gap = quiet_ ? "" : "\n"; // after the lines of the stages
+        std::fputs((gap + SummaryTable(SummaryRows(run), seconds, 0, false)).c_str(), stdout);
         std::fflush(stdout);
     }
 
