@@ -14,26 +14,15 @@ import re
 import subprocess
 import sys
 import tempfile
-import time
 import zlib
 
 import intelhex
 
+from boards import Boards
+
 
 def crc(data):
     return "%08X" % zlib.crc32(data)
-
-
-def start_board(vtarget, link):
-    out = open(link + ".out", "w+")
-    board = subprocess.Popen([vtarget, "--target", "0", "--link", link], stdout=out,
-                             stderr=subprocess.STDOUT)
-    for _ in range(100):
-        out.seek(0)
-        if out.read().startswith("vtarget ready"):
-            return board
-        time.sleep(0.05)
-    raise RuntimeError("vtarget did not get ready: " + link)
 
 
 def results(stdout):
@@ -56,12 +45,11 @@ def main():
     odd_hex = intelhex.IntelHex()
     odd_hex.frombytes(odd, offset=base)
     odd_hex.write_hex_file(odd_path)
-    a, b = os.path.join(scratch, "a"), os.path.join(scratch, "b")
     env = {k: v for k, v in os.environ.items() if not k.startswith("ULVEX_")}
     out = lambda name: os.path.join(scratch, name)  # noqa: E731
-    boards = []
+    boards = Boards(vtarget, scratch)
     try:
-        boards = [start_board(vtarget, a), start_board(vtarget, b)]
+        a, b = boards.start("a", 0), boards.start("b", 0)
         flash = [ulvex, "flash", "--quiet", "-t", "kolt-a-int", "-b", "921600"]
         flashes = [subprocess.Popen(flash + [path, "-p", port], env=env, stdout=subprocess.DEVNULL)
                    for path, port in ((image_path, a), (odd_path, b))]
@@ -130,9 +118,7 @@ def main():
             failed |= bool(problems)
         return failed
     finally:
-        for board in boards:
-            board.terminate()
-            board.wait()
+        boards.stop()
         subprocess.run(["rm", "-rf", scratch])
 
 
