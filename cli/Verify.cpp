@@ -6,38 +6,12 @@
 #include <cstdlib>
 
 #include "TestModeMonitor.h"
+#include "TestModeTargets.h"
 #include "image/Crc32.h"
 #include "image/HexFile.h"
 #include "ulvex.h"
 
 namespace {
-
-enum class VerifySupport { Crc, NotSupported, Unknown };
-
-VerifySupport SupportFor(uint32_t targetType) {
-    switch (targetType) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
-    case 5:
-    case 6:
-    case 7:
-    case 11:
-    case 12:
-    case 13:
-    case 16:
-    case 19:
-    case 20:
-    case 21:
-    case 23:
-        return VerifySupport::Crc;
-    case 4:
-        return VerifySupport::NotSupported;
-    default:
-        return VerifySupport::Unknown;
-    }
-}
 
 // The targets compute their CRC over whole 16-bit words, so the file's CRC
 // takes the image up to an even length (the image's spare bytes are 0xFF).
@@ -58,7 +32,7 @@ void VerifyFile(const RunSettings& settings) {
         fputs("\n ### Error reading Hex-file ###\n", stdout);
         return;
     }
-    switch (SupportFor(settings.targetType)) {
+    switch (VerifySupportFor(settings.targetType)) {
     case VerifySupport::Crc:
         PrintImageCrcs(image, size, base);
         break;

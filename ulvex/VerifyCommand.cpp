@@ -2,6 +2,7 @@
 
 #include "FlashCommand.h"
 #include "ResultEvents.h"
+#include "cli/TestModeTargets.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,35 +14,6 @@
 namespace ulvex {
 
 namespace {
-
-// The target types whose monitor computes the CRC vorn's VERIFYCRC asks
-// for (cli/Verify.cpp); type 4 has none, the others are unknown to it.
-enum class VerifySupport { Crc, NotSupported, Unknown };
-
-VerifySupport SupportFor(uint32_t targetType) {
-    switch (targetType) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
-    case 5:
-    case 6:
-    case 7:
-    case 11:
-    case 12:
-    case 13:
-    case 16:
-    case 19:
-    case 20:
-    case 21:
-    case 23:
-        return VerifySupport::Crc;
-    case 4:
-        return VerifySupport::NotSupported;
-    default:
-        return VerifySupport::Unknown;
-    }
-}
 
 struct Image {
     std::unique_ptr<uint8_t, decltype(&std::free)> bytes{nullptr, &std::free};
@@ -61,7 +33,7 @@ uint32_t FileCrc(const Image& image) {
 Outcome VerifyBoard(const TestModeBoard& board, const VerifyOptions& options,
                     const TargetType& target, const Image& image) {
     Outcome o;
-    const VerifySupport support = SupportFor(target.number);
+    const VerifySupport support = VerifySupportFor(target.number);
     if (support != VerifySupport::Crc) {
         o.result = "not-supported";
         o.detail =
