@@ -120,9 +120,12 @@ std::string SummaryTable(const std::vector<SummaryRow>& rows, double seconds, si
     }
     text += fmt::format("{} of {} boards verified in {:.1f} s\n", ok, rows.size(), seconds);
     for (const SummaryRow& row : rows) {
-        if (!row.outcome.ok && !row.outcome.detail.empty()) {
-            text += row.port + ": " + row.outcome.detail + "\n";
+        if (row.outcome.ok || row.outcome.detail.empty()) {
+            continue;
         }
+        // The check's messages name the port already.
+        const bool named = row.outcome.detail.starts_with(row.port + ": ");
+        text += (named ? "" : row.port + ": ") + row.outcome.detail + "\n";
     }
     return text;
 }
