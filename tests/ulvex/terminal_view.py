@@ -91,7 +91,8 @@ def main():
         ports = [boards.start("stopped%d" % i, 0) for i in range(2)]
         command = [ulvex, "flash", big, "-t", "0", "-p", ports[0], "-p", ports[1]]
         status, _, errors = run_on_terminal(command, 80, environment, interrupt_at=b"programming")
-        named = all("%s interrupted while programming" % p in errors for p in ports)
+        named = all("%s interrupted while " % p in errors for p in ports) and \
+            "while programming (" in errors
         if (status, named) != (130, True):
             failures.append("Ctrl-C: exit %s, boards named %s: %s" % (status, named, errors))
         boards.stop()
