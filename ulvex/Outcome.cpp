@@ -18,6 +18,31 @@ bool Decides(uint16_t code) {
     }
 }
 
+namespace {
+
+// What a mail error means to the user, and what to try.
+std::string MailErrorDetail(uint16_t code) {
+    switch (code) {
+    case MAIL_TIMEOUT:
+        return "mail error 1: the monitor stopped answering (the board reset or lost power, or "
+               "the line is too fast: try a lower -b)";
+    case MAIL_CHECKSUM_ERROR:
+    case MAIL_TOO_SHORT:
+        return "mail error " + std::to_string(code) +
+               ": answers arrive garbled (try a lower -b, a shorter cable or another adapter)";
+    case MAIL_WRONG_RESPONSE_PRIMITIVE:
+        return "mail error 8: a wrong answer, or the port failed (the adapter was unplugged, or "
+               "the remote server went away)";
+    case MAIL_NEGATIVE_CONFIRM:
+        return "mail error 9: the monitor refused a request (flash protected or worn out, or "
+               "the image lies outside the target's memory)";
+    default:
+        return "mail error " + std::to_string(code);
+    }
+}
+
+} // namespace
+
 void OutcomeTracker::Take(const IndicationRecord& record) {
     if (record.code == STOP_PROGRAM_IND) {
         stopped_ = true;
@@ -57,19 +82,29 @@ Outcome OutcomeTracker::Result() const {
         o.result = "crc-mismatch";
         break;
     case COM_PORT_ACCESS_FAIL_IND:
-    case COM_PORT_SEARCHING_TIMEOUT_IND:
         o.result = "port-error";
         break;
+    case COM_PORT_SEARCHING_TIMEOUT_IND:
+        o.result = "port-error";
+        o.detail = "no boot loader answered: is the board powered, in its boot loader (boot pin "
+                   "or reset) and on this port?";
+        break;
     case DOWNLOAD_FAILED_IND:
+        o.result = "download-failed";
+        o.detail = "the boot loader did not take the monitor: is the board in its boot loader, "
+                   "and does -t name its type?";
+        break;
     case LOADER_ID_UNKNOWN_IND:
         o.result = "download-failed";
+        o.detail = "the target type has no boot procedure";
         break;
     case HEX_FILE_ERROR_IND:
         o.result = "image-error";
+        o.detail = "the library cannot read the image as Intel HEX";
         break;
     case MAIL_ERROR_IND:
         o.result = "mail-error";
-        o.detail = "mail error " + std::to_string(mailError_);
+        o.detail = MailErrorDetail(mailError_);
         break;
     default:
         o.result = "not-verified";

@@ -142,6 +142,7 @@ int RunRead(const ReadOptions& options) {
     if (out.file == nullptr) {
         return UsageError("cannot create " + options.output + ": " + std::strerror(errno));
     }
+    RemoveOnInterrupt(options.output);
     const Outcome o = ReadBoard(boards.front(), options, *target, range, out);
     if (out.file != nullptr) {
         std::fclose(out.file);

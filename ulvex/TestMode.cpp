@@ -3,13 +3,17 @@
 #include "Arguments.h"
 #include "FlashCommand.h"
 #include "IndicationEvents.h"
+#include "Interrupt.h"
 #include "PortMapping.h"
 #include "Preflight.h"
 #include "ResultEvents.h"
 #include "cli/TestModeTargets.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fmt/format.h>
+#include <mutex>
 #include <ulvex.h>
 
 namespace ulvex {
@@ -95,6 +99,30 @@ int PrepareBoards(const LinkOptions& options, const TargetType*& target,
     return 0;
 }
 
+// Ctrl-C: the board in test mode is named and the run ends with 130; the
+// port closes with the process, the monitor keeps running on the board.
+std::mutex interruptedMutex;
+std::string boardInTestMode = "no board yet";
+std::string partialOutput; // removed when the run is interrupted
+
+void CatchTestModeInterrupts() {
+    CatchInterrupts([] {
+        const std::lock_guard lock(interruptedMutex);
+        std::fprintf(stderr, "ulvex: %s interrupted while in test mode\n", boardInTestMode.c_str());
+        std::error_code error;
+        if (!partialOutput.empty() && std::filesystem::is_regular_file(partialOutput, error)) {
+            std::filesystem::remove(partialOutput, error);
+        }
+        std::fflush(nullptr);
+        std::_Exit(kInterrupted);
+    });
+}
+
+void RemoveOnInterrupt(const std::string& path) {
+    const std::lock_guard lock(interruptedMutex);
+    partialOutput = path;
+}
+
 TestModeLink::TestModeLink(const TestModeBoard& board, const LinkOptions& options,
                            uint32_t targetType)
     : board_(board), baud_(options.baud),
@@ -103,6 +131,10 @@ TestModeLink::TestModeLink(const TestModeBoard& board, const LinkOptions& option
       targetType_(targetType), start_(Clock::now()) {
     current = Watch{board.port, options.json, 0};
     watch = &current;
+    static const bool caught = (CatchTestModeInterrupts(), true);
+    (void)caught;
+    const std::lock_guard lock(interruptedMutex);
+    boardInTestMode = board.port;
 }
 
 TestModeLink::~TestModeLink() {
@@ -167,9 +199,11 @@ bool TestModeLink::Start(Outcome& failure) {
                               fmt::format("target type {} has no boot procedure", targetType_));
         } else {
             failure = Failure("download-failed",
-                              fmt::format("no monitor answered and the boot loader did not start "
-                                          "one (result {})",
-                                          started));
+                              fmt::format("no monitor answered at {} baud and the boot loader "
+                                          "did not start one (result {}): is the board powered "
+                                          "and in its boot loader? A monitor left running by an "
+                                          "earlier verify or read answers only at that run's -b",
+                                          baud_, started));
         }
         return false;
     }

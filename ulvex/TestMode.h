@@ -40,6 +40,9 @@ int PrepareBoards(const LinkOptions& options, const TargetType*& target,
 // Prints "ulvex: MESSAGE" on standard error; returns the usage exit code.
 int UsageError(const std::string& message);
 
+// A file that an interrupted run must not leave behind (read's output).
+void RemoveOnInterrupt(const std::string& path);
+
 // One board's test mode, open for the object's life once Start succeeded.
 // Test mode's indications go to the JSON Lines with --json.
 class TestModeLink {

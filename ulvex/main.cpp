@@ -35,17 +35,26 @@ CLI::App* AddFlash(CLI::App& app, FlashArguments& a) {
     CLI::App* flash = app.add_subcommand(
         "flash", "Program the image into every board given with -p, all at once, and verify it; "
                  "or the boards of a jobs file (--jobs).");
-    flash->add_option("IMAGE", a.board.image, "Intel HEX file");
-    flash->add_option("-p,--port", a.ports,
-                      "device path, COMn or rfc2217:// / socket:// URL; once per board "
-                      "(default: $ULVEX_PORT)");
-    flash->add_option("-t,--target", a.board.target,
-                      "target type: number or name (default: $ULVEX_TARGET)");
-    flash->add_option("--jobs", a.jobs,
-                      "JSON file of boards, each with its port, target and image "
-                      "(docs/ulvex-jobs.schema.json)");
-    flash->add_option("-b,--baud", a.board.baud, "working rate")->capture_default_str();
+    flash->add_option("IMAGE", a.board.image, "Intel HEX file")->type_name("FILE");
+    flash
+        ->add_option("-p,--port", a.ports,
+                     "device path, COMn or rfc2217:// / socket:// URL; once per board "
+                     "(default: $ULVEX_PORT)")
+        ->type_name("PORT");
+    flash
+        ->add_option("-t,--target", a.board.target,
+                     "target type: number or name (default: $ULVEX_TARGET)")
+        ->type_name("TARGET");
+    flash
+        ->add_option("--jobs", a.jobs,
+                     "JSON file of boards, each with its port, target and image "
+                     "(docs/ulvex-jobs.schema.json)")
+        ->type_name("FILE");
+    flash->add_option("-b,--baud", a.board.baud, "working rate")
+        ->type_name("BAUD")
+        ->capture_default_str();
     flash->add_option("--bus", a.board.bus, "duplex or single (one wire)")
+        ->type_name("BUS")
         ->check(CLI::IsMember({"duplex", "single"}))
         ->capture_default_str();
     flash->add_flag("--dtr", a.board.dtr, "raise DTR while the port is open");
@@ -53,7 +62,8 @@ CLI::App* AddFlash(CLI::App& app, FlashArguments& a) {
     flash->add_flag("--json", a.options.json,
                     "JSON Lines on standard output (docs/ulvex-events.schema.json)");
     flash->add_flag("--quiet", a.options.quiet, "the summary only");
-    flash->add_option("--log-dir", a.options.logDir, "write Session_<n>.log files there");
+    flash->add_option("--log-dir", a.options.logDir, "write Session_<n>.log files there")
+        ->type_name("DIR");
     flash->add_flag("--keep-going", a.options.keepGoing,
                     "program the ports that passed their check when others failed it");
     return flash;
@@ -102,10 +112,14 @@ int RunFlash(FlashArguments& a) {
 // The options of the link to the boards that verify and read share.
 void AddLinkOptions(CLI::App* command, ulvex::LinkOptions& link) {
     command->add_option("-t,--target", link.target, "target type: number or name")
+        ->type_name("TARGET")
         ->envname("ULVEX_TARGET")
         ->required();
-    command->add_option("-b,--baud", link.baud, "working rate")->capture_default_str();
+    command->add_option("-b,--baud", link.baud, "working rate")
+        ->type_name("BAUD")
+        ->capture_default_str();
     command->add_option("--bus", link.bus, "duplex or single (one wire)")
+        ->type_name("BUS")
         ->check(CLI::IsMember({"duplex", "single"}))
         ->capture_default_str();
     command->add_flag("--dtr", link.dtr, "raise DTR while the port is open");
@@ -140,10 +154,13 @@ int main(int argc, char** argv) {
     CLI::App* verifyCommand = app.add_subcommand(
         "verify", "Compare the CRC32 each board computes over the image's range with the "
                   "image's; one board after another, in test mode.");
-    verifyCommand->add_option("IMAGE", verify.image, "Intel HEX file")->required();
+    verifyCommand->add_option("IMAGE", verify.image, "Intel HEX file")
+        ->type_name("FILE")
+        ->required();
     verifyCommand
         ->add_option("-p,--port", verify.link.ports,
                      "device path, COMn or rfc2217:// / socket:// URL; once per board")
+        ->type_name("PORT")
         ->envname("ULVEX_PORT")
         ->required();
     AddLinkOptions(verifyCommand, verify.link);
@@ -153,11 +170,18 @@ int main(int argc, char** argv) {
     CLI::App* readCommand = app.add_subcommand(
         "read", "Read target memory from START to END (inclusive, hexadecimal) into a file, "
                 "with its CRC32.");
-    readCommand->add_option("START", read.start, "first address, hexadecimal")->required();
-    readCommand->add_option("END", read.end, "last address read, hexadecimal")->required();
-    readCommand->add_option("-o,--output", read.output, "binary file to write")->required();
+    readCommand->add_option("START", read.start, "first address, hexadecimal")
+        ->type_name("ADDRESS")
+        ->required();
+    readCommand->add_option("END", read.end, "last address read, hexadecimal")
+        ->type_name("ADDRESS")
+        ->required();
+    readCommand->add_option("-o,--output", read.output, "binary file to write")
+        ->type_name("FILE")
+        ->required();
     readCommand
         ->add_option("-p,--port", readPort, "device path, COMn or rfc2217:// / socket:// URL")
+        ->type_name("PORT")
         ->envname("ULVEX_PORT")
         ->required();
     readCommand->add_flag("--words", read.words,

@@ -50,4 +50,11 @@ echo "$out"
 [ "$rc" -eq 0 ] || fail "vorn --version exited with $rc"
 grep -qF "Ulvex.DLL Version : 2.65" <<<"$out" || fail "vorn --version shows no library version"
 
+echo "--- (d) the installed ulvex, its man page, completion and schemas"
+env -u LD_LIBRARY_PATH "$prefix/bin/ulvex" --version || fail "the installed ulvex does not start"
+for f in share/man/man1/ulvex.1 share/bash-completion/completions/ulvex \
+    share/ulvex/ulvex-events.schema.json share/ulvex/ulvex-jobs.schema.json; do
+    [ -f "$prefix/$f" ] || fail "$f is not installed"
+done
+
 echo "install test: ok"

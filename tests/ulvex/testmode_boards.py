@@ -11,9 +11,11 @@ python3-intelhex reads, every --json output is checked against SCHEMA.
 import json
 import os
 import re
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 import zlib
 
 import intelhex
@@ -116,7 +118,17 @@ def main():
             if problems:
                 print("  " + re.sub(r"\n", "\n  ", (run.stdout + run.stderr).strip()))
             failed |= bool(problems)
-        return failed
+        # Ctrl-C during a long read: exit 130, the board named, no file left.
+        reading = subprocess.Popen([ulvex, "read", "0", "FFFFFF", "-o", out("stopped.bin"), "-p",
+                                    a, "-t", "kolt-a-int", "-b", "921600"], env=env,
+                                   stderr=subprocess.PIPE, text=True)
+        time.sleep(1.5)
+        reading.send_signal(signal.SIGINT)
+        stopped = (reading.wait(timeout=5), "%s interrupted" % a in reading.stderr.read(),
+                   os.path.exists(out("stopped.bin")))
+        print("%s: read interrupted %s" % ("ok" if stopped == (130, True, False) else "FAILED",
+                                           stopped))
+        return failed or stopped != (130, True, False)
     finally:
         boards.stop()
         subprocess.run(["rm", "-rf", scratch])
