@@ -52,6 +52,7 @@ def main():
     boards = Boards(vtarget, scratch)
     try:
         a, b = boards.start("a", 0), boards.start("b", 0)
+        blank_echoing = boards.start("e", 0, "--echo")  # a single-wire bus, never programmed
         flash = [ulvex, "flash", "--quiet", "-t", "kolt-a-int", "-b", "921600"]
         flashes = [subprocess.Popen(flash + [path, "-p", port], env=env, stdout=subprocess.DEVNULL)
                    for path, port in ((image_path, a), (odd_path, b))]
@@ -68,6 +69,9 @@ def main():
             ("two boards in turn, one differs", ["verify", image_path, "-p", a, "-p", b, "--json"],
              1, [(a, "verified", crc(image), crc(image)),
                  (b, "crc-mismatch", crc(image), crc(odd + b"\xff"))], None),
+            ("single wire, DTR and RTS", ["verify", image_path, "-p", blank_echoing, "--bus",
+                                          "single", "--dtr", "--rts", "--json"], 1,
+             [(blank_echoing, "crc-mismatch", crc(image), crc(b"\xff" * len(image)))], None),
             ("port that does not open", ["verify", image_path, "-p", "COM200", "--json"], 1,
              [("COM200", "port-error", None, None, "/dev/ttyS199: ")], None),
             ("type without a CRC", ["verify", image_path, "-p", a, "--json", "-t", "ml675001"], 1,
