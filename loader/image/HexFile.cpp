@@ -270,9 +270,11 @@ uint8_t ParseRecord(ParseJob& job, const char* token, size_t length) {
         return HEX_OK;
     }
     case kStartSegment:
-        return HEX_OK;
     case kStartLinear:
-        return HEX_UNSUPPORTED_RECORD;
+        // Entry points only: a memory image has no use for them. objcopy
+        // writes a type 05 record into every image whose entry lies above
+        // 1 MiB, the ARM boards' flash among them.
+        return HEX_OK;
     default:
         return HEX_UNKNOWN_RECORD;
     }
@@ -517,7 +519,7 @@ const char* HexFileErrorText(uint32_t code) {
         " Open input file error",
         " Record checksum error",
         " Buffer size error",
-        " Unsupported record type",
+        nullptr, // no code 5: see HexParseResult
         " Unknown record type",
         " Syntax error",
         " Temp file Error",

@@ -9,13 +9,14 @@
 #include "ulvex.h"
 
 // Parser result codes (ParseHexFile, ScanHexFile); texts via HexFileErrorText.
+// There is no code 5: start linear address records (type 05) are skipped
+// like type 03, and the codes after 5 keep their numbers.
 enum HexParseResult : uint8_t {
     HEX_OK = 0,
     HEX_CREATE_FILE_ERROR = 1,
     HEX_OPEN_INPUT_ERROR = 2,
     HEX_CHECKSUM_ERROR = 3,
     HEX_BUFFER_SIZE_ERROR = 4,
-    HEX_UNSUPPORTED_RECORD = 5,
     HEX_UNKNOWN_RECORD = 6,
     HEX_SYNTAX_ERROR = 7,
     HEX_TEMP_FILE_ERROR = 8,
@@ -61,7 +62,8 @@ uint32_t ReadHexImage(const char* name, uint8_t keep, uint8_t** buffer, uint32_t
 // Value of the first `digits` characters of text read as hexadecimal.
 uint32_t HexFieldValue(const char* text, uint8_t digits);
 
-// Text of a parser result code (each with one leading blank), or nullptr.
+// Text of a parser result code (each with one leading blank), or nullptr
+// for a code the parser never gives.
 const char* HexFileErrorText(uint32_t code);
 
 // Length of an open file in bytes; the file position is kept.
