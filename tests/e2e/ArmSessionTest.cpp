@@ -449,3 +449,72 @@ TEST_F(ArmSessionTest, RamFileTheRomRefusesEndsWithAMailError) {
     EXPECT_EQ(Of(14, MAIL_ERROR_IND)[0].long0 & 0xFFFF, 1u);
     EXPECT_EQ(Of(14, PROGRAM_SIZE_IND)[0].long0, 15u);
 }
+
+// Images as GNU objcopy makes them for ARM programs: the bytes as an ELF at
+// the flash address, then Intel HEX. Entry points above 1 MiB end the file
+// with a type 05 record. Each image is programmed by FlashLoader and by vorn,
+// each time on a fresh board.
+struct ObjcopyImage {
+    int type;
+    uint32_t address;
+};
+
+void PrintTo(const ObjcopyImage& image, std::ostream* os) {
+    *os << "target type " << image.type;
+}
+
+class ObjcopyImageTest : public ArmSessionTest, public ::testing::WithParamInterface<ObjcopyImage> {
+  protected:
+    std::string ObjcopyHex(const Piece& image) {
+        const std::string objcopy = ULVEX_ARM_OBJCOPY;
+        const std::string bin = dir_->file("program.bin");
+        const std::string elf = dir_->file("program.elf");
+        const std::string hex = dir_->file("program.hex");
+        testfiles::WriteBytes(bin, image.bytes);
+        for (const std::string& command :
+             {objcopy + " -I binary -O elf32-littlearm -B arm --change-addresses " +
+                  std::to_string(image.address) + " " + bin + " " + elf,
+              objcopy + " -O ihex " + elf + " " + hex}) {
+            const auto result = testfiles::RunCommand(command);
+            EXPECT_EQ(result.exitCode, 0) << command << "\n" << result.output;
+        }
+        char start[32];
+        snprintf(start, sizeof start, ":04000005%08X", image.address);
+        EXPECT_NE(testfiles::ReadFile(hex).find(start), std::string::npos)
+            << "objcopy wrote no " << start << " record";
+        return hex;
+    }
+};
+
+TEST_P(ObjcopyImageTest, IsProgrammedByTheLibraryAndByVorn) {
+    const auto [type, address] = GetParam();
+    const Piece image{address, testfiles::RandomBytes(0x1801, static_cast<uint32_t>(type))};
+    ASSERT_EQ(std::string(ULVEX_ARM_OBJCOPY).find("NOTFOUND"), std::string::npos)
+        << "arm-none-eabi-objcopy not found (Debian package binutils-arm-none-eabi)";
+    const std::string hex = ObjcopyHex(image);
+    ASSERT_FALSE(HasFailure());
+
+    StartArmBoard(type);
+    const auto codes = RunSession(static_cast<uint32_t>(type), hex, 20);
+    EXPECT_THAT(Only(codes, {HEX_FILE_ERROR_IND, CRC_OK_IND, CRC_ERROR_IND}),
+                ElementsAre(CRC_OK_IND));
+    ExpectMemoryHolds(image);
+
+    StartArmBoard(type);
+    const auto vorn = testfiles::RunCommand(
+        "cd '" + dir_->path() + "' && '" VORN_PROGRAM "' comport=" + std::to_string(kPort) +
+        " busmode=2 baudrate=921600 target=" + std::to_string(type) + " " + hex);
+    EXPECT_EQ(vorn.exitCode, 0) << vorn.output;
+    EXPECT_THAT(vorn.output, Not(::testing::HasSubstr("HEX_FILE_ERROR_IND")));
+    EXPECT_THAT(vorn.output, ::testing::HasSubstr("\n CRC_OK_IND"));
+    ExpectMemoryHolds(image);
+}
+
+// The ML675001's flash, and the S3C44B0X's flash at 1 MiB (an application
+// behind a boot loader at 0).
+INSTANTIATE_TEST_SUITE_P(Arm, ObjcopyImageTest,
+                         ::testing::Values(ObjcopyImage{14, kMl675001Flash},
+                                           ObjcopyImage{18, 0x00100000}),
+                         [](const ::testing::TestParamInfo<ObjcopyImage>& info) {
+                             return "Type" + std::to_string(info.param.type);
+                         });
