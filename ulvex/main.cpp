@@ -39,10 +39,13 @@ constexpr const char* kImageHelp =
 
 // --format and --base of an IMAGE.
 void AddImageOptions(CLI::App* command, std::string& format, std::string& base) {
-    command->add_option("--format", format, "the image's format instead of its content's")
+    command
+        ->add_option("--format", format, "the image's format, instead of the one its content shows")
         ->type_name("FORMAT")
         ->check(CLI::IsMember({"hex", "elf", "srec", "bin"}));
-    command->add_option("--base", base, "address of a raw binary's first byte, hexadecimal")
+    command
+        ->add_option("--base", base,
+                     "address of a raw binary's first byte, hexadecimal (with --format bin)")
         ->type_name("ADDR");
 }
 
@@ -71,7 +74,6 @@ CLI::App* AddFlash(CLI::App& app, FlashArguments& a) {
         "flash", "Program the image into every board given with -p, all at once, and verify it; "
                  "or the boards of a jobs file (--jobs).");
     flash->add_option("IMAGE", a.board.image, kImageHelp)->type_name("FILE");
-    AddImageOptions(flash, a.board.format, a.base);
     flash
         ->add_option("-p,--port", a.ports,
                      "device path, COMn or rfc2217:// / socket:// URL; once per board "
@@ -81,6 +83,7 @@ CLI::App* AddFlash(CLI::App& app, FlashArguments& a) {
         ->add_option("-t,--target", a.board.target,
                      "target type: number or name (default: $ULVEX_TARGET)")
         ->type_name("TARGET");
+    AddImageOptions(flash, a.board.format, a.base);
     flash
         ->add_option("--jobs", a.jobs,
                      "JSON file of boards, each with its port, target and image "
@@ -199,7 +202,6 @@ int main(int argc, char** argv) {
     verifyCommand->add_option("IMAGE", verify.image.path, kImageHelp)
         ->type_name("FILE")
         ->required();
-    AddImageOptions(verifyCommand, verify.image.format, verifyBase);
     verifyCommand
         ->add_option("-p,--port", verify.link.ports,
                      "device path, COMn or rfc2217:// / socket:// URL; once per board")
@@ -207,6 +209,7 @@ int main(int argc, char** argv) {
         ->envname("ULVEX_PORT")
         ->required();
     AddLinkOptions(verifyCommand, verify.link);
+    AddImageOptions(verifyCommand, verify.image.format, verifyBase);
 
     ulvex::ReadOptions read;
     std::string readPort;
