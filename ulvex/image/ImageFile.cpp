@@ -84,9 +84,10 @@ LibraryImage WriteTemporary(const std::string& text) {
     t.files.push_back(path);
     std::FILE* file = std::fopen(path.c_str(), "wx");
     bool written = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int why = errno;
-    if (file != nullptr && std::fclose(file) != 0) {
+    int why = errno;
+    if (file != nullptr && std::fclose(file) != 0 && written) {
         written = false;
+        why = errno;
     }
     if (!written) {
         return {"",

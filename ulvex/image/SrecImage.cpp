@@ -24,6 +24,9 @@ int DigitValue(char c) {
     return -1;
 }
 
+// The byte count (at most 255) and the bytes it counts, two digits each.
+constexpr size_t kMaxDigits = 2 * (1 + 255);
+
 // Address bytes of each record type; 0 for S4, which has no meaning.
 constexpr uint8_t kAddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
 
@@ -42,6 +45,9 @@ std::string TakeRecord(std::string_view line, uint32_t number, MemoryImage& imag
         return "is an S4 record, which has no meaning";
     }
     const std::string_view digits = line.substr(2);
+    if (digits.size() > kMaxDigits) {
+        return "is longer than an S-record can be";
+    }
     if (digits.size() % 2 != 0) {
         return "has an odd number of hex digits";
     }
