@@ -5,11 +5,14 @@
 #include "PortMapping.h"
 #include "Preflight.h"
 #include "Terminal.h"
+#include "image/ImageFile.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <fmt/format.h>
+#include <map>
 #include <set>
+#include <tuple>
 #include <unistd.h>
 
 namespace ulvex {
@@ -63,9 +66,11 @@ int Usage(const std::string& message) {
 }
 
 // Each board's target, image and port, or the usage error of the first
-// that has none. Nothing is touched yet.
+// that has none. Nothing is touched yet; an image that several boards
+// share is converted once.
 std::string Prepare(std::vector<Board>& boards, const std::vector<BoardJob>& jobs) {
     std::set<std::string> ports;
+    std::map<std::tuple<std::string, std::string, std::optional<uint32_t>>, LibraryImage> images;
     for (size_t i = 0; i < jobs.size(); ++i) {
         Board& b = boards[i];
         b.job = jobs[i];
@@ -80,12 +85,17 @@ std::string Prepare(std::vector<Board>& boards, const std::vector<BoardJob>& job
         }
         b.target = target.type;
         std::error_code error;
-        b.image = std::filesystem::absolute(b.job.image, error).string();
-        if (FILE* f = std::fopen(b.image.c_str(), "rb")) {
-            std::fclose(f);
-        } else {
-            return "cannot read the image " + b.job.image;
+        const auto key = std::make_tuple(std::filesystem::absolute(b.job.image, error).string(),
+                                         b.job.format, b.job.base);
+        auto image = images.find(key);
+        if (image == images.end()) {
+            image =
+                images.emplace(key, PrepareImage({b.job.image, b.job.format, b.job.base})).first;
         }
+        if (!image->second.error.empty()) {
+            return image->second.error;
+        }
+        b.image = image->second.hexPath;
         b.address = ParsePort(b.job.port);
         if (!b.address.error.empty()) {
             return b.job.port + ": " + b.address.error;
@@ -163,11 +173,26 @@ std::unique_ptr<FlashView> ViewFor(const FlashOptions& options, Run& state) {
     return MakeLinesView(options.quiet);
 }
 
+// Ctrl-C before the sessions start ends the run at once; after, the
+// waiting command is told, names the boards and ends it.
+void OnInterrupt() {
+    const std::lock_guard lock(run->mutex);
+    if (!run->started) {
+        RemoveTemporaryFiles();
+        std::fputs("ulvex: interrupted before any board was touched\n", stderr);
+        std::fflush(nullptr);
+        std::_Exit(kInterrupted);
+    }
+    run->interrupted = true;
+    run->changed.notify_all();
+}
+
 } // namespace
 
 int RunFlash(const FlashOptions& options) {
     static Run state;
     run = &state;
+    CatchInterrupts(OnInterrupt);
     state.boards.resize(options.boards.size());
     if (const std::string error = Prepare(state.boards, options.boards); !error.empty()) {
         return Usage(error);
@@ -186,15 +211,14 @@ int RunFlash(const FlashOptions& options) {
         }
         SetDebug(kLogMask);
     }
-    CatchInterrupts([] {
-        const std::lock_guard lock(run->mutex);
-        run->interrupted = true;
-        run->changed.notify_all();
-    });
     static std::unique_ptr<FlashView> shown = ViewFor(options, state);
     view = shown.get();
     SetupCallbackFunction(OnIndication);
     state.start = Clock::now();
+    {
+        const std::lock_guard lock(state.mutex);
+        state.started = true;
+    }
     StartSessions(state);
     {
         std::unique_lock lock(state.mutex);
@@ -208,6 +232,7 @@ int RunFlash(const FlashOptions& options) {
     if (state.interrupted) {
         TellInterrupted(state);
         // Sessions still run on their threads: leave without destructors.
+        RemoveTemporaryFiles();
         std::fflush(nullptr);
         std::_Exit(kInterrupted);
     }

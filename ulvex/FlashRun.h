@@ -21,7 +21,9 @@ struct Board {
     BoardJob job{};
     const TargetType* target = nullptr;
     PortArgument address{};
-    std::string image{}; // absolute: the library opens it after --log-dir's chdir
+    // The Intel HEX file the library reads (the image or its conversion),
+    // absolute: the library opens it after --log-dir's chdir.
+    std::string image{};
     uint32_t comport = 0;
     uint16_t session = 0;
     std::string checkFailure{}; // the port failed its check; no session
@@ -41,6 +43,7 @@ struct Run {
     std::condition_variable changed; // a board stopped, or an interrupt came
     std::vector<Board> boards;
     Clock::time_point start = Clock::now();
+    bool started = false; // the sessions are being started: an interrupt waits for them
     bool interrupted = false;
 };
 

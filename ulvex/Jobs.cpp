@@ -1,5 +1,8 @@
 #include "Jobs.h"
 
+#include "Arguments.h"
+#include "image/ImageFile.h"
+
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -33,6 +36,23 @@ std::string TakeEntry(const json& entry, BoardJob& job, const std::string& direc
                 return "\"bus\" is neither \"duplex\" nor \"single\"";
             }
             job.bus = value.get<std::string>();
+        } else if (key == "format") {
+            if (!value.is_string() || !FormatNamed(value.get<std::string>())) {
+                return "\"format\" is none of \"hex\", \"elf\", \"srec\" and \"bin\"";
+            }
+            job.format = value.get<std::string>();
+        } else if (key == "base") {
+            // Hexadecimal text, as --base takes it, or a number.
+            AddressArgument base{0, "no address"};
+            if (value.is_string()) {
+                base = ParseAddress(value.get<std::string>());
+            } else if (value.is_number_unsigned() && value.get<uint64_t>() <= 0xFFFFFFFFu) {
+                base = {value.get<uint32_t>(), ""};
+            }
+            if (!base.error.empty()) {
+                return "\"base\" is not an address (hexadecimal text or a number)";
+            }
+            job.base = base.value;
         } else if (key == "dtr" || key == "rts") {
             if (!value.is_boolean()) {
                 return "\"" + key + "\" is not true or false";
@@ -46,6 +66,9 @@ std::string TakeEntry(const json& entry, BoardJob& job, const std::string& direc
         if (!entry.contains(key)) {
             return std::string("has no \"") + key + "\"";
         }
+    }
+    if (const std::string why = CheckImageChoice(job.format, job.base); !why.empty()) {
+        return "gives " + why;
     }
     job.port = entry["port"].get<std::string>();
     const json& target = entry["target"];

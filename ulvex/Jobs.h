@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,8 @@ struct BoardJob {
     std::string port{};
     std::string target{};
     std::string image{};
+    std::string format{};           // hex, elf, srec or bin; empty: by its content
+    std::optional<uint32_t> base{}; // the address of a raw binary's first byte
     uint32_t baud = 115200;
     std::string bus = "duplex"; // or "single"
     bool dtr = false;

@@ -8,6 +8,7 @@
 #include "Preflight.h"
 #include "ResultEvents.h"
 #include "cli/TestModeTargets.h"
+#include "image/ImageFile.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -101,21 +102,33 @@ int PrepareBoards(const LinkOptions& options, const TargetType*& target,
 
 // Ctrl-C: the board in test mode is named and the run ends with 130; the
 // port closes with the process, the monitor keeps running on the board.
+namespace {
+
 std::mutex interruptedMutex;
-std::string boardInTestMode = "no board yet";
-std::string partialOutput; // removed when the run is interrupted
+std::string boardInTestMode; // "" before the first board
+std::string partialOutput;   // removed when the run is interrupted
+
+void EndInterrupted() {
+    const std::lock_guard lock(interruptedMutex);
+    if (boardInTestMode.empty()) {
+        std::fputs("ulvex: interrupted\n", stderr);
+    } else {
+        std::fprintf(stderr, "ulvex: %s interrupted while in test mode\n", boardInTestMode.c_str());
+    }
+    std::error_code error;
+    if (!partialOutput.empty() && std::filesystem::is_regular_file(partialOutput, error)) {
+        std::filesystem::remove(partialOutput, error);
+    }
+    RemoveTemporaryFiles();
+    std::fflush(nullptr);
+    std::_Exit(kInterrupted);
+}
+
+} // namespace
 
 void CatchTestModeInterrupts() {
-    CatchInterrupts([] {
-        const std::lock_guard lock(interruptedMutex);
-        std::fprintf(stderr, "ulvex: %s interrupted while in test mode\n", boardInTestMode.c_str());
-        std::error_code error;
-        if (!partialOutput.empty() && std::filesystem::is_regular_file(partialOutput, error)) {
-            std::filesystem::remove(partialOutput, error);
-        }
-        std::fflush(nullptr);
-        std::_Exit(kInterrupted);
-    });
+    static const bool caught = (CatchInterrupts(EndInterrupted), true);
+    (void)caught;
 }
 
 void RemoveOnInterrupt(const std::string& path) {
@@ -131,8 +144,7 @@ TestModeLink::TestModeLink(const TestModeBoard& board, const LinkOptions& option
       targetType_(targetType), start_(Clock::now()) {
     current = Watch{board.port, options.json, 0};
     watch = &current;
-    static const bool caught = (CatchTestModeInterrupts(), true);
-    (void)caught;
+    CatchTestModeInterrupts();
     const std::lock_guard lock(interruptedMutex);
     boardInTestMode = board.port;
 }

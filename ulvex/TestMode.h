@@ -43,6 +43,11 @@ int UsageError(const std::string& message);
 // A file that an interrupted run must not leave behind (read's output).
 void RemoveOnInterrupt(const std::string& path);
 
+// Takes Ctrl-C (SIGINT, SIGTERM, SIGHUP) from now on: the board in test
+// mode is named, read's partial output and the temporary images removed,
+// and the run ends with 130. Once per process; later calls do nothing.
+void CatchTestModeInterrupts();
+
 // One board's test mode, open for the object's life once Start succeeded.
 // Test mode's indications go to the JSON Lines with --json.
 class TestModeLink {

@@ -76,11 +76,18 @@ void PrintPlain(const std::string& port, const Outcome& o) {
 } // namespace
 
 int RunVerify(const VerifyOptions& options) {
+    // Ctrl-C from here on leaves no converted image behind.
+    CatchTestModeInterrupts();
+    const LibraryImage hex = PrepareImage(options.image);
+    if (!hex.error.empty()) {
+        return UsageError(hex.error);
+    }
     Image image;
     uint8_t* bytes = nullptr;
-    if (TM_ReadHexFile(options.image.c_str(), 0, &bytes, &image.size, &image.base) !=
-        HEX_IMAGE_READY) {
-        return UsageError("cannot read the image " + options.image);
+    const uint32_t read = TM_ReadHexFile(hex.hexPath.c_str(), 0, &bytes, &image.size, &image.base);
+    RemoveTemporaryFiles(); // the image is in memory now
+    if (read != HEX_IMAGE_READY) {
+        return UsageError("cannot read the image " + options.image.path);
     }
     image.bytes.reset(bytes);
     image.crc = FileCrc(image);

@@ -5,13 +5,14 @@
 #pragma once
 
 #include "TestMode.h"
+#include "image/ImageFile.h"
 
 #include <string>
 
 namespace ulvex {
 
 struct VerifyOptions {
-    std::string image;
+    ImageChoice image;
     LinkOptions link;
 };
 

@@ -1,10 +1,12 @@
 // ulvex: the command line beside vorn. Subcommands as Linux tools have
 // them, options through CLI11.
+#include "Arguments.h"
 #include "FlashCommand.h"
 #include "PortsCommand.h"
 #include "ReadCommand.h"
 #include "TargetsCommand.h"
 #include "VerifyCommand.h"
+#include "image/ImageFile.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
@@ -29,13 +31,49 @@ struct FlashArguments {
     ulvex::BoardJob board; // IMAGE, -t and the defaults of every board
     std::vector<std::string> ports;
     std::string jobs;
+    std::string base; // --base as typed
 };
+
+constexpr const char* kImageHelp =
+    "Intel HEX, ELF, Motorola S-record or raw binary file (by its content, or --format)";
+
+// --format and --base of an IMAGE.
+void AddImageOptions(CLI::App* command, std::string& format, std::string& base) {
+    command
+        ->add_option("--format", format, "the image's format, instead of the one its content shows")
+        ->type_name("FORMAT")
+        ->check(CLI::IsMember({"hex", "elf", "srec", "bin"}));
+    command
+        ->add_option("--base", base,
+                     "address of a raw binary's first byte, hexadecimal (with --format bin)")
+        ->type_name("ADDR");
+}
+
+// --base read into `base`; false, with the usage error printed, when it is
+// no address or does not go with --format.
+bool TakeImageOptions(const char* command, const std::string& text, const std::string& format,
+                      std::optional<uint32_t>& base) {
+    if (!text.empty()) {
+        const ulvex::AddressArgument address = ulvex::ParseAddress(text);
+        if (!address.error.empty()) {
+            std::fprintf(stderr, "ulvex %s: --base: %s\n", command, address.error.c_str());
+            return false;
+        }
+        base = address.value;
+    }
+    if (const std::string why = ulvex::CheckImageChoice(format, base); !why.empty()) {
+        std::fprintf(stderr, "ulvex %s: %s (a raw binary takes --format bin --base ADDR)\n",
+                     command, why.c_str());
+        return false;
+    }
+    return true;
+}
 
 CLI::App* AddFlash(CLI::App& app, FlashArguments& a) {
     CLI::App* flash = app.add_subcommand(
         "flash", "Program the image into every board given with -p, all at once, and verify it; "
                  "or the boards of a jobs file (--jobs).");
-    flash->add_option("IMAGE", a.board.image, "Intel HEX file")->type_name("FILE");
+    flash->add_option("IMAGE", a.board.image, kImageHelp)->type_name("FILE");
     flash
         ->add_option("-p,--port", a.ports,
                      "device path, COMn or rfc2217:// / socket:// URL; once per board "
@@ -45,6 +83,7 @@ CLI::App* AddFlash(CLI::App& app, FlashArguments& a) {
         ->add_option("-t,--target", a.board.target,
                      "target type: number or name (default: $ULVEX_TARGET)")
         ->type_name("TARGET");
+    AddImageOptions(flash, a.board.format, a.base);
     flash
         ->add_option("--jobs", a.jobs,
                      "JSON file of boards, each with its port, target and image "
@@ -76,8 +115,10 @@ std::string FromEnvironment(const char* name) {
 
 int RunFlash(FlashArguments& a) {
     if (!a.jobs.empty()) {
-        if (!a.board.image.empty() || !a.ports.empty() || !a.board.target.empty()) {
-            std::fputs("ulvex: --jobs takes the boards from its file: no IMAGE, -p or -t\n",
+        if (!a.board.image.empty() || !a.ports.empty() || !a.board.target.empty() ||
+            !a.board.format.empty() || !a.base.empty()) {
+            std::fputs("ulvex: --jobs takes the boards from its file: no IMAGE, -p, -t, "
+                       "--format or --base\n",
                        stderr);
             return kUsageError;
         }
@@ -88,6 +129,9 @@ int RunFlash(FlashArguments& a) {
         }
         a.options.boards = std::move(jobs.boards);
         return ulvex::RunFlash(a.options);
+    }
+    if (!TakeImageOptions("flash", a.base, a.board.format, a.board.base)) {
+        return kUsageError;
     }
     if (a.ports.empty() && !FromEnvironment("ULVEX_PORT").empty()) {
         a.ports.push_back(FromEnvironment("ULVEX_PORT"));
@@ -154,7 +198,8 @@ int main(int argc, char** argv) {
     CLI::App* verifyCommand = app.add_subcommand(
         "verify", "Compare the CRC32 each board computes over the image's range with the "
                   "image's; one board after another, in test mode.");
-    verifyCommand->add_option("IMAGE", verify.image, "Intel HEX file")
+    std::string verifyBase;
+    verifyCommand->add_option("IMAGE", verify.image.path, kImageHelp)
         ->type_name("FILE")
         ->required();
     verifyCommand
@@ -164,6 +209,7 @@ int main(int argc, char** argv) {
         ->envname("ULVEX_PORT")
         ->required();
     AddLinkOptions(verifyCommand, verify.link);
+    AddImageOptions(verifyCommand, verify.image.format, verifyBase);
 
     ulvex::ReadOptions read;
     std::string readPort;
@@ -201,6 +247,9 @@ int main(int argc, char** argv) {
         return ulvex::RunPorts(portsJson);
     }
     if (verifyCommand->parsed()) {
+        if (!TakeImageOptions("verify", verifyBase, verify.image.format, verify.image.base)) {
+            return kUsageError;
+        }
         return ulvex::RunVerify(verify);
     }
     if (readCommand->parsed()) {

@@ -71,10 +71,11 @@ touch "$scratch/jobs.json" "$scratch/image.hex"
 mkdir "$scratch/logs"
 rows=(
     "fl|flash"
-    "flash --b|--baud --bus"
+    "flash --b|--base --baud --bus"
     "flash -t kolt-a-int-|kolt-a-int-12m288 kolt-a-int-9m216"
     "read -t 1|1 10 11 12 13 14 15 16 17 18 19"
     "verify --bus = s|single"
+    "verify --format s|srec"
     "flash --jobs $scratch/j|$scratch/jobs.json"
     "flash --log-dir $scratch/|$scratch/logs"
 )

@@ -4,6 +4,7 @@
 #include "Jobs.h"
 #include "Targets.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 using ulvex::PortArgument;
@@ -113,7 +114,8 @@ TEST(UlvexArgumentsTest, ReadRangesAreHexadecimalAndInclusive) {
 }
 
 // A jobs file's text and what it gives: the boards in a line each as
-// "port target image baud bus dtr rts", or a part of the error.
+// "port target image baud bus dtr rts [format [base]]", or a part of the
+// error.
 struct JobsRow {
     const char* text;
     const char* boards;
@@ -132,6 +134,19 @@ const JobsRow kJobsRows[] = {
      "entry 2 names the port p a second time"},
     {R"([{"port":"p","target":"1","image":"i","bus":"both"}])", "entry 1 \"bus\" is neither"},
     {R"([{"port":"p","target":"1","image":"i","baud":0}])", "entry 1 \"baud\" is not a positive"},
+    {R"([{"port":"p","target":"1","image":"i.bin","format":"bin","base":"0x8F000"},
+        {"port":"q","target":"1","image":"j.elf","format":"elf"},
+        {"port":"r","target":"1","image":"k.bin","format":"bin","base":524288}])",
+     "p 1 jobs/i.bin 57600 duplex 1 0 bin 8F000\n"
+     "q 1 jobs/j.elf 57600 duplex 1 0 elf\n"
+     "r 1 jobs/k.bin 57600 duplex 1 0 bin 80000\n"},
+    {R"([{"port":"p","target":"1","image":"i","format":"ihex"}])", "entry 1 \"format\" is none"},
+    {R"([{"port":"p","target":"1","image":"i","format":"bin"}])",
+     "entry 1 gives format bin without a base address"},
+    {R"([{"port":"p","target":"1","image":"i","base":"100"}])",
+     "entry 1 gives a base address without format bin"},
+    {R"([{"port":"p","target":"1","image":"i","format":"bin","base":"0x"}])",
+     "entry 1 \"base\" is not an address"},
     {R"([])", "is neither a non-empty array"},
     {R"([{"port":)", "is not JSON"},
 };
@@ -145,7 +160,9 @@ TEST(UlvexArgumentsTest, JobsFilesGiveBoardsOrSayWhy) {
         std::string boards = jobs.error;
         for (const ulvex::BoardJob& b : jobs.boards) {
             boards += b.port + " " + b.target + " " + b.image + " " + std::to_string(b.baud) + " " +
-                      b.bus + " " + std::to_string(b.dtr) + " " + std::to_string(b.rts) + "\n";
+                      b.bus + " " + std::to_string(b.dtr) + " " + std::to_string(b.rts) +
+                      (b.format.empty() ? "" : " " + b.format) +
+                      (b.base ? fmt::format(" {:X}", *b.base) : "") + "\n";
         }
         EXPECT_NE(boards.find(row.boards), std::string::npos) << row.text << "\ngave: " << boards;
     }

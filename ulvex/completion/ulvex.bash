@@ -75,9 +75,10 @@ _ulvex() {
             fi
             return
             ;;
-        flash) options="-h --help -p --port -t --target --jobs -b --baud --bus --dtr --rts --json
-            --quiet --log-dir --keep-going" ;;
-        verify) options="-h --help -p --port -t --target -b --baud --bus --dtr --rts --json" ;;
+        flash) options="-h --help -p --port -t --target --format --base --jobs -b --baud --bus --dtr
+            --rts --json --quiet --log-dir --keep-going" ;;
+        verify) options="-h --help -p --port -t --target -b --baud --bus --dtr --rts --json
+            --format --base" ;;
         read) options="-h --help -o --output -p --port --words -t --target -b --baud --bus --dtr
             --rts --json" ;;
         targets | ports) options="-h --help --json" ;;
@@ -103,6 +104,14 @@ _ulvex() {
             ;;
         --bus)
             _ulvex_reply "$cur" <<<$'duplex\nsingle'
+            return
+            ;;
+        --format)
+            _ulvex_reply "$cur" <<<$'hex\nelf\nsrec\nbin'
+            return
+            ;;
+        --base)
+            COMPREPLY=() # an address
             return
             ;;
         --jobs | -o | --output)
