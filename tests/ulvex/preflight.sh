@@ -4,9 +4,11 @@
 # or the culprit. The permission row runs ulvex as user nobody (setpriv,
 # util-linux) on a board whose device is root:dialout 0660; it needs root
 # and says "skipped" without it.
-#   preflight.sh VTARGET ULVEX IMAGE
+#   preflight.sh VTARGET ULVEX IMAGE [LIMIT_MS]
 set -euo pipefail
 vtarget=$1 ulvex=$2 image=$3
+# A second; a sanitizer's build starts and ends slower, so it gets more.
+limit_ms=${4:-1000}
 scratch=$(mktemp -d)
 # nobody reaches the board's link through it (mktemp makes it 0700).
 chmod 0755 "$scratch"
@@ -42,7 +44,7 @@ expect_refusal() {
     start=$(date +%s%N)
     message=$("$@" "$ulvex" flash "$image" -p "$port" -t 0 2>&1 >/dev/null) || status=$?
     ms=$(( ($(date +%s%N) - start) / 1000000 ))
-    if [ "$status" -ne 3 ] || [[ "$message" != *"$expected"* ]] || [ "$ms" -ge 1000 ]; then
+    if [ "$status" -ne 3 ] || [[ "$message" != *"$expected"* ]] || [ "$ms" -ge "$limit_ms" ]; then
         echo "FAILED: $port: exit $status after $ms ms: $message"
         failed=1
     else
