@@ -6,6 +6,7 @@ import ctypes
 import fcntl
 import os
 import select
+import termios
 import time
 from types import TracebackType
 from typing import Callable
@@ -53,6 +54,7 @@ class TestMode:
         self._handled = 0
         self._comport = self._session = 0
         self._open = self._active = False
+        self._fd: int | None = None  # the device's raw descriptor, see receive()
 
     # -- the bracket -------------------------------------------------------
 
@@ -86,6 +88,9 @@ class TestMode:
     def close(self) -> None:
         """Closes the port and stops test mode; once is enough, more is harmless."""
         lib = _library.lib()
+        if self._fd is not None:
+            os.close(self._fd)
+            self._fd = None
         if self._open:
             lib.TM_CloseAccessPort()
             self._open = False
@@ -120,6 +125,7 @@ class TestMode:
             raise mail_error(code, what, self.port)
 
     def _lib(self) -> ctypes.CDLL:
+        self._give_back()
         if not self._open:
             raise UlvexError("%s: test mode is not open (use it in a with block)" % self.port)
         return _library.lib()
@@ -248,20 +254,51 @@ class TestMode:
                    doc="BREAK as last set")
 
     def send(self, data: bytes) -> None:
-        """Sends raw bytes, without framing; returns once they have left."""
-        self._lib().TM_SendSerialData(bytes(data), len(data))
+        """Sends raw bytes, without framing. On a local device they go out
+        through the raw descriptor that receive() reads (see there), so that
+        no answer is lost between the two; on a remote port through the
+        library, whose write returns once the bytes have left."""
+        if self._remote():
+            self._lib().TM_SendSerialData(bytes(data), len(data))
+            return
+        fd, view = self._raw(), memoryview(bytes(data))
+        while view:
+            select.select([], [fd], [], 1.0)
+            try:
+                view = view[os.write(fd, view):]
+            except BlockingIOError:
+                continue
+        termios.tcdrain(fd)
 
     def receive(self, count: int, timeout: float = 1.0) -> bytes:
-        """Up to count raw bytes that the board sends within timeout seconds.
-        The library has no raw read: the access port is closed, the device
-        read here (a local device only), then the access port reopened at the
-        same rate and bus mode, which clears what was not read."""
-        lib = self._lib()
-        if self.port.startswith(("rfc2217://", "socket://")):
-            raise UlvexError("%s: raw receive needs a local device" % self.port)
-        lib.TM_CloseAccessPort()
+        """Up to count raw bytes that the board sends within timeout seconds
+        (a local device only). The library has no raw read, so the first raw
+        call hands the device over: the access port is closed (what was
+        received before is dropped) and the device opened here, exclusively;
+        the next library call closes it and reopens the access port at the
+        same rate and bus mode."""
+        fd, out = self._raw(), bytearray()
+        deadline = time.monotonic() + timeout
+        while len(out) < count:
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                break
+            try:
+                out += os.read(fd, count - len(out))
+            except BlockingIOError:
+                continue
+        return bytes(out)
+
+    def _remote(self) -> bool:
+        return self.port.startswith(("rfc2217://", "socket://"))
+
+    def _raw(self) -> int:
+        if self._fd is not None:
+            return self._fd
+        if self._remote() or not os.path.exists(self.port):
+            raise UlvexError("%s: raw receive needs a local device path" % self.port)
+        self._lib().TM_CloseAccessPort()
         self._open = False
-        out = bytearray()
         try:
             fd = os.open(self.port, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
         except OSError as error:
@@ -269,16 +306,20 @@ class TestMode:
                             str(error.strerror)) from None
         try:
             fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
-            deadline = time.monotonic() + timeout
-            while len(out) < count:
-                left = deadline - time.monotonic()
-                if left <= 0 or not select.select([fd], [], [], left)[0]:
-                    break
-                out += os.read(fd, count - len(out))
-        finally:
+        except OSError as error:
             os.close(fd)
-        if lib.TM_OpenAccessPort(self._comport, self.baud, self.busmode) == 0:
+            raise PortError("%s: %s" % (self.port, error.strerror), 0, self.port, self.port,
+                            str(error.strerror)) from None
+        self._fd = fd
+        return fd
+
+    def _give_back(self) -> None:
+        # The raw descriptor closed, the access port reopened for the library.
+        if self._fd is None:
+            return
+        os.close(self._fd)
+        self._fd = None
+        if _library.lib().TM_OpenAccessPort(self._comport, self.baud, self.busmode) == 0:
             raise self._port_failure()
         self._open = True
         self._handle_events()
-        return bytes(out)
