@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs a build tree into a scratch prefix and uses it as others would:
-#   InstallTest.sh CMAKE BUILD-DIR LIBDIR
+#   InstallTest.sh CMAKE BUILD-DIR LIBDIR PYTHON-DIR
 # (a) a C host compiled with pkg-config's flags runs test mode on the
 #     installed vtarget; (b) a CMake project finds the package with
 #     find_package(Ulvex) and runs; (c) the installed vorn starts without
-#     LD_LIBRARY_PATH, through its relative run path.
+#     LD_LIBRARY_PATH, through its relative run path; (e) the Python
+#     package in PYTHON-DIR takes the installed library and program.
 set -euo pipefail
-cmake=$1 build=$2 libdir=$3
+cmake=$1 build=$2 libdir=$3 pythondir=$4
 here=$(cd "$(dirname "$0")" && pwd)
 tests=$(dirname "$here")
 
@@ -56,5 +57,15 @@ for f in share/man/man1/ulvex.1 share/bash-completion/completions/ulvex \
     share/ulvex/ulvex-events.schema.json share/ulvex/ulvex-jobs.schema.json; do
     [ -f "$prefix/$f" ] || fail "$f is not installed"
 done
+
+echo "--- (e) the Python package, moved with the tree"
+mv "$prefix" "$scratch/moved"
+out=$(env -u ULVEX_LIBRARY PYTHONPATH="$scratch/moved/$pythondir" /usr/bin/python3 -c '
+import ulvex
+print(ulvex.library_path(), ulvex.find_target("kolt-a-int").number, len(ulvex.ports()) >= 0)
+print(ulvex.targets.__module__, ulvex.TestMode.__module__)') || fail "import ulvex: $out"
+echo "$out"
+grep -qx "$scratch/moved/$libdir/libulvex.so.2 0 True" <<<"$out" || fail "the package's library"
+[ -f "$scratch/moved/$pythondir/ulvex/py.typed" ] || fail "py.typed is not installed"
 
 echo "install test: ok"
