@@ -12,10 +12,11 @@ import time
 from typing import Any, Callable
 
 from .errors import UlvexError
-from .events import TEXT_INFO, Event, decode
+from .events import STOP, TEXT_INFO, Event, decode
 
 VERSION_MAJOR = 2
 LIBRARY_NAME = "libulvex.so.2"
+RECORD_SIZE = 516  # the library always hands over the whole IndicationRecord
 
 u32, u16, u8 = ctypes.c_uint32, ctypes.c_uint16, ctypes.c_uint8
 P = ctypes.POINTER
@@ -82,23 +83,44 @@ def library_path() -> str:
 
 _lock = threading.Lock()
 _lib: ctypes.CDLL | None = None
-# Session id -> where its indications go (a queue's put, a list's append).
-_sinks: dict[int, Callable[[Event], None]] = {}
+# Session id -> where its records go (a queue's put, a list's append).
+RawRecord = tuple[bytes, float]
+_sinks: dict[int, Callable[[RawRecord], None]] = {}
 _ports_given: dict[int, str] = {}
 _next_session = 0
 _com_in_use: set[int] = set()
 
 
+# ctypes gives a thread of the library a new Python thread state for each
+# call and drops it afterwards, which costs more than the call itself. The
+# first call on a thread takes one more hold on its state, given back with
+# the last indication a thread sends (STOP_PROGRAM_IND), so the state lives
+# as long as the session.
+_ensure, _release = ctypes.pythonapi.PyGILState_Ensure, ctypes.pythonapi.PyGILState_Release
+_ensure.restype, _release.argtypes = ctypes.c_int, [ctypes.c_int]
+_held = threading.local()
+
+
 def _on_indication(address: int) -> None:
-    # On the session's worker thread (or the test mode's caller): copy the
-    # record and hand it on; the caller's thread runs the handlers.
-    code, session = struct.unpack("<HH", ctypes.string_at(address, 4))
-    sink = _sinks.get(session)
-    if sink is None:
-        return
-    body = ctypes.string_at(address + 4, 512 if code == TEXT_INFO else 8)
-    name, params = decode(code, body)
-    sink(Event(name, code, session, params, _ports_given.get(session, ""), time.monotonic()))
+    # On the session's worker thread, which waits until this returns: only
+    # the record is copied here; the caller's thread makes the Event.
+    record = ctypes.string_at(address, RECORD_SIZE)
+    if record[0] == STOP and record[1] == 0:
+        if hasattr(_held, "state"):
+            _release(_held.__dict__.pop("state"))
+    elif not hasattr(_held, "state"):
+        _held.state = _ensure()
+    sink = _sinks.get(record[2] | record[3] << 8)
+    if sink is not None:
+        sink((record, time.monotonic()))
+
+
+def to_event(raw: tuple[bytes, float]) -> Event:
+    """The Event of a record that the callback copied, with its arrival time."""
+    record, arrived = raw
+    code, session = struct.unpack_from("<HH", record)
+    name, params = decode(code, record[4:] if code == TEXT_INFO else record[4:12])
+    return Event(name, code, session, params, _ports_given.get(session, ""), arrived)
 
 
 # Kept for the process's life: the library calls it from its threads.
@@ -136,7 +158,7 @@ def lib() -> ctypes.CDLL:
     return _lib
 
 
-def open_session(sink: Callable[[Event], None], port: str) -> int:
+def open_session(sink: Callable[[RawRecord], None], port: str) -> int:
     """A session id of its own (1 to 65535) whose indications go to sink."""
     global _next_session
     with _lock:

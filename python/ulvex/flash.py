@@ -155,13 +155,13 @@ def flash_many(jobs: Iterable[Job | Mapping[str, Any] | tuple[Any, ...]],
     order they came; an exception it raises is raised once all sessions
     have ended. Returns the results in the order of the jobs."""
     boards = [_Board(_as_job(j)) for j in jobs]
-    events: queue.SimpleQueue[Event] = queue.SimpleQueue()
+    records: queue.SimpleQueue[_library.RawRecord] = queue.SimpleQueue()
     running: dict[int, _Board] = {}
     failure: BaseException | None = None
     try:
         for b in boards:
             b.comport = _library.map_port(b.job.port)
-            b.session = _library.open_session(events.put, b.job.port)
+            b.session = _library.open_session(records.put, b.job.port)
             b.start = time.monotonic()
             started = _library.lib().FlashLoader(
                 b.comport, b.busmode, b.job.baud or DEFAULT_BAUD, b.target.number,
@@ -172,7 +172,7 @@ def flash_many(jobs: Iterable[Job | Mapping[str, Any] | tuple[Any, ...]],
                 continue
             running[b.session] = b
         while running:
-            event = events.get()
+            event = _library.to_event(records.get())
             board = running.get(event.session)
             if board is None:
                 continue

@@ -61,7 +61,8 @@ class TestMode:
     def __enter__(self) -> "TestMode":
         lib = _library.lib()
         self._comport = _library.map_port(self.port)
-        self._session = _library.open_session(self.events.append, self.port)
+        self._session = _library.open_session(
+            lambda raw: self.events.append(_library.to_event(raw)), self.port)
         try:
             lib.TM_InitTestMode(self._session)
             self._active = True
