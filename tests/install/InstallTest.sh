@@ -4,7 +4,9 @@
 # (a) a C host compiled with pkg-config's flags runs test mode on the
 #     installed vtarget; (b) a CMake project finds the package with
 #     find_package(Ulvex) and runs; (c) the installed vorn starts without
-#     LD_LIBRARY_PATH, through its relative run path.
+#     LD_LIBRARY_PATH, through its relative run path; (e) the Python
+#     package, where python3 looks under this prefix, takes the
+#     installed library and program.
 set -euo pipefail
 cmake=$1 build=$2 libdir=$3
 here=$(cd "$(dirname "$0")" && pwd)
@@ -56,5 +58,16 @@ for f in share/man/man1/ulvex.1 share/bash-completion/completions/ulvex \
     share/ulvex/ulvex-events.schema.json share/ulvex/ulvex-jobs.schema.json; do
     [ -f "$prefix/$f" ] || fail "$f is not installed"
 done
+
+echo "--- (e) the Python package, moved with the tree"
+pythondir=lib/python$(/usr/bin/python3 -c 'import sys; print("%d.%d" % sys.version_info[:2])')/dist-packages
+mv "$prefix" "$scratch/moved"
+out=$(env -u ULVEX_LIBRARY PYTHONPATH="$scratch/moved/$pythondir" /usr/bin/python3 -c '
+import ulvex
+print(ulvex.library_path(), ulvex.find_target("kolt-a-int").number, len(ulvex.ports()) >= 0)
+print(ulvex.targets.__module__, ulvex.TestMode.__module__)') || fail "import ulvex: $out"
+echo "$out"
+grep -qx "$scratch/moved/$libdir/libulvex.so.2 0 True" <<<"$out" || fail "the package's library"
+[ -f "$scratch/moved/$pythondir/ulvex/py.typed" ] || fail "py.typed is not installed"
 
 echo "install test: ok"
