@@ -13,19 +13,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-int HexValue(char c) {
-    if (IsDigit(c)) {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // COMn with n from 1 to 254; false when the text is not of that form.
 bool ParseComNumber(std::string_view text, PortArgument& port) {
     if (text.size() < 4 || (text.substr(0, 3) != "COM" && text.substr(0, 3) != "com")) {
@@ -47,6 +34,19 @@ bool ParseComNumber(std::string_view text, PortArgument& port) {
 }
 
 } // namespace
+
+int HexDigitValue(char c) {
+    if (IsDigit(c)) {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
 
 PortArgument ParsePort(std::string_view text) {
     PortArgument port;
@@ -86,7 +86,7 @@ AddressArgument ParseAddress(std::string_view text) {
         return address;
     }
     for (char c : digits) {
-        const int v = HexValue(c);
+        const int v = HexDigitValue(c);
         if (v < 0) {
             address.error = "\"" + std::string(text) + "\" is not a hexadecimal address";
             return address;

@@ -19,6 +19,9 @@ struct PortArgument {
 };
 PortArgument ParsePort(std::string_view text);
 
+// The value of a hexadecimal digit, either case; -1 for any other character.
+int HexDigitValue(char c);
+
 // A hexadecimal address of at most eight digits, 0x optional.
 struct AddressArgument {
     uint32_t value = 0;

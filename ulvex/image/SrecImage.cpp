@@ -3,6 +3,7 @@
 // 2, 3 or 4 bytes by type, the data, and the checksum, the ones' complement
 // of the low byte of the sum of every pair before it. Every field is
 // checked against what the line really holds before it is read.
+#include "Arguments.h"
 #include "image/ImageFile.h"
 
 #include <fmt/format.h>
@@ -10,19 +11,6 @@
 namespace ulvex {
 
 namespace {
-
-int DigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
 
 // The byte count (at most 255) and the bytes it counts, two digits each.
 constexpr size_t kMaxDigits = 2 * (1 + 255);
@@ -53,8 +41,8 @@ std::string TakeRecord(std::string_view line, uint32_t number, MemoryImage& imag
     }
     std::vector<uint8_t> bytes(digits.size() / 2);
     for (size_t i = 0; i < bytes.size(); ++i) {
-        const int high = DigitValue(digits[2 * i]);
-        const int low = DigitValue(digits[2 * i + 1]);
+        const int high = HexDigitValue(digits[2 * i]);
+        const int low = HexDigitValue(digits[2 * i + 1]);
         if (high < 0 || low < 0) {
             return fmt::format("has a character that is no hex digit at column {}",
                                2 * i + (high < 0 ? 3 : 4));
