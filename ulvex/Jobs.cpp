@@ -25,6 +25,9 @@ std::string TakeEntry(const json& entry, BoardJob& job, const std::string& direc
             if (!value.is_string() && !(key == "target" && value.is_number_unsigned())) {
                 return "\"" + key + "\" is not a string";
             }
+            if (value.is_string() && value.get<std::string>().empty()) {
+                return "\"" + key + "\" is empty";
+            }
         } else if (key == "baud") {
             if (!value.is_number_unsigned() || value.get<uint64_t>() == 0 ||
                 value.get<uint64_t>() > 0xFFFFFFFFu) {

@@ -128,6 +128,7 @@ const JobsRow kJobsRows[] = {
      "COM3 14 /b.hex 921600 single 1 1\n"},
     {R"({"boards":[{"port":"p","target":"1","image":"i"}]})", "p 1 jobs/i 57600 duplex 1 0\n"},
     {R"([{"port":"p","target":"1"}])", "entry 1 has no \"image\""},
+    {R"([{"port":"COM3","target":14,"image":""}])", "entry 1 \"image\" is empty"},
     {R"([{"port":"p","target":"1","image":"i","speed":1}])",
      "entry 1 has an unknown key \"speed\""},
     {R"([{"port":"p","target":"1","image":"i"},{"port":"p","target":"2","image":"j"}])",
