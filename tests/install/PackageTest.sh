@@ -61,7 +61,9 @@ difference=$(diff <(tr ' ' '\n' <<<"$expected" | grep -v '^$' | LC_ALL=C sort) <
     fail "libulvex.so.2 does not name the package's version $version"
 # The programs find the library beside them through their run path.
 for program in ulvex vorn; do
-    env -u LD_LIBRARY_PATH ldd "$usr/bin/$program" | grep -qF "libulvex.so.2 => $usr/bin/../$libdir/" ||
+    # Read whole first: grep -q ends early, and ldd's broken pipe would fail the pipeline.
+    libraries=$(env -u LD_LIBRARY_PATH ldd "$usr/bin/$program")
+    grep -qF "libulvex.so.2 => $usr/bin/../$libdir/" <<<"$libraries" ||
         fail "$program does not find the packaged library through its run path"
 done
 echo "$(wc -l <<<"$actual") files as expected"
