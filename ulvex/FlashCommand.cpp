@@ -1,5 +1,6 @@
 #include "FlashCommand.h"
 
+#include "BusMode.h"
 #include "FlashRun.h"
 #include "Interrupt.h"
 #include "PortMapping.h"
@@ -19,10 +20,6 @@ namespace ulvex {
 
 namespace {
 
-constexpr uint32_t kBusDuplex = 2;
-constexpr uint32_t kBusSingle = 1;
-constexpr uint32_t kRaiseRts = 0x4000;
-constexpr uint32_t kRaiseDtr = 0x8000;
 constexpr uint32_t kLogMask = DEBUG_MAIL_TRACE | DEBUG_INDICATIONS;
 
 Run* run = nullptr;
@@ -136,18 +133,14 @@ bool CheckPorts(std::vector<Board>& boards) {
     return passed;
 }
 
-uint32_t BusMode(const BoardJob& job) {
-    return (job.bus == "single" ? kBusSingle : kBusDuplex) | (job.dtr ? kRaiseDtr : 0) |
-           (job.rts ? kRaiseRts : 0);
-}
-
 void StartSessions(Run& state) {
     for (Board& b : state.boards) {
         if (!b.checkFailure.empty()) {
             continue;
         }
-        const uint32_t started = FlashLoader(b.comport, BusMode(b.job), b.job.baud,
-                                             b.target->number, b.image.c_str(), b.session);
+        const uint32_t started =
+            FlashLoader(b.comport, BusModeWord(b.job.bus, b.job.dtr, b.job.rts), b.job.baud,
+                        b.target->number, b.image.c_str(), b.session);
         if (started != FLASHLOADER_STARTED) {
             const std::lock_guard lock(state.mutex);
             b.startFailure = StartFailure(started);

@@ -1,6 +1,7 @@
 #include "TestMode.h"
 
 #include "Arguments.h"
+#include "BusMode.h"
 #include "FlashCommand.h"
 #include "IndicationEvents.h"
 #include "Interrupt.h"
@@ -22,12 +23,6 @@ namespace ulvex {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-constexpr uint32_t kBusDuplex = 2;
-constexpr uint32_t kBusSingle = 1;
-constexpr uint32_t kBusModeMask = 0x1F;
-constexpr uint32_t kRaiseRts = 0x4000;
-constexpr uint32_t kRaiseDtr = 0x8000;
 
 const Clock::time_point runStart = Clock::now();
 
@@ -139,9 +134,8 @@ void RemoveOnInterrupt(const std::string& path) {
 TestModeLink::TestModeLink(const TestModeBoard& board, const LinkOptions& options,
                            uint32_t targetType)
     : board_(board), baud_(options.baud),
-      busmode_((options.bus == "single" ? kBusSingle : kBusDuplex) | (options.dtr ? kRaiseDtr : 0) |
-               (options.rts ? kRaiseRts : 0)),
-      targetType_(targetType), start_(Clock::now()) {
+      busmode_(BusModeWord(options.bus, options.dtr, options.rts)), targetType_(targetType),
+      start_(Clock::now()) {
     current = Watch{board.port, options.json, 0};
     watch = &current;
     CatchTestModeInterrupts();
